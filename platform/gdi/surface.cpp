@@ -1,0 +1,33 @@
+#include "platform/gdi/surface.h"
+
+#include <algorithm>
+
+namespace lumivane {
+
+bool Surface::SetSize(int width, int height) {
+    if (width < 0 || height < 0) return false;
+    if (std::int64_t(width) * height > kMaxPixels) return false;
+    if (width == width_ && height == height_) return true;
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+    BYTE* fresh = nullptr;
+    if (bytes > 0) {
+        // calloc hands large blocks out as untouched zero pages: no cost until drawn on.
+        fresh = static_cast<BYTE*>(std::calloc(bytes, 1));
+        if (!fresh) return false;
+    }
+    pixels_.reset(fresh);
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void Surface::Fill(COLORREF color) {
+    if (Empty()) return;
+    const std::uint32_t px = std::uint32_t(GetBValue(color)) |
+                             (std::uint32_t(GetGValue(color)) << 8) |
+                             (std::uint32_t(GetRValue(color)) << 16);
+    auto* p = reinterpret_cast<std::uint32_t*>(pixels_.get());
+    std::fill(p, p + std::size_t(width_) * std::size_t(height_), px);
+}
+
+}  // namespace lumivane

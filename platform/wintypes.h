@@ -59,3 +59,10 @@ constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
 
 struct WindowObject;
 using HWND = WindowObject*;
+
+// Device layer handles (platform/gdi).
+struct DeviceContext;
+struct GdiObject;
+using HDC = DeviceContext*;
+using HGDIOBJ = GdiObject*;
+using HBITMAP = GdiObject*;

@@ -1,0 +1,56 @@
+// The composition parameters as the window's fields hold them: nine whole numbers with ranges,
+// two check boxes and the fill colour. The batch renderer keeps them in a plain record with the
+// same storing rule as the fields, so both end up with the same values.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "platform/wintypes.h"
+
+namespace lumivane {
+
+enum class Field {
+    ZoomEd,         // background scale, percent
+    Zoom2Ed,        // motif scale, percent
+    RotED,          // motif rotation, degrees, counter-clockwise
+    Maskwidth,      // feather width, pixels
+    MaskRadiusEd,   // round mask radius adjustment, pixels
+    AdditionalEd,   // extra width on each side, pixels
+    AdditionalYED,  // extra height on each side, pixels
+    RahmenEd,       // frame size relative to the motif, percent
+    ZoomOutEd,      // preview zoom, percent
+};
+constexpr std::size_t kFieldCount = 9;
+
+struct FieldSpec {
+    Field field;
+    const char* name;
+    const char* label;  // the caption beside the field
+    long double minValue;
+    long double maxValue;
+    long double increment;
+    long double initial;
+};
+
+const FieldSpec& SpecOf(Field field);
+const std::array<FieldSpec, kFieldCount>& AllFieldSpecs();
+
+// What a field shows after being given x: limited to its range, then rounded to a whole number
+// with halves to the even neighbour.
+long double StoreFieldValue(const FieldSpec& spec, long double x);
+
+// A plain set of parameter values, starting as the window's fields start.
+struct Parameters {
+    std::array<long double, kFieldCount> values;
+    bool backgroundCheck = true;
+    bool roundMask = false;
+    COLORREF fillColor = RGB(255, 255, 255);
+
+    Parameters();
+    long double operator[](Field f) const { return values[std::size_t(f)]; }
+    // Stores x by the field's rule; returns true when the stored value changed.
+    bool Set(Field f, long double x);
+};
+
+}  // namespace lumivane

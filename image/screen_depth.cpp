@@ -1,4 +1,6 @@
 // Placeholder until the device layer measures the screen.
 #include "image/Zerlin.h"
 
-LONG ScreenBitsPerPixel() { return 32; }
+LONG ScreenBitsPerPixel() {
+    return 32;
+}

@@ -2,6 +2,8 @@
 #include "image/convert_dib.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "image/Zerlin.h"
 #include "image/stored_rows.h"
@@ -10,46 +12,36 @@ namespace {
 
 using lumivane::StoredRow;
 
-// A colour as the three stored bytes of a 24-bit pixel.
-struct Bgr {
-    BYTE b, g, r;
-};
+// A colour as a 24-bit pixel stored little-endian in the low three bytes: blue, green, red.
+using Bgr = std::uint32_t;
 
 Bgr PaletteBgr(const LPAL& pal, int i) {
-    return {pal.rgb0[i][2], pal.rgb0[i][1], pal.rgb0[i][0]};
+    return Bgr(pal.rgb0[i][2]) | Bgr(pal.rgb0[i][1]) << 8 | Bgr(pal.rgb0[i][0]) << 16;
 }
 
-inline void Put(BYTE* p, Bgr c) {
-    p[0] = c.b;
-    p[1] = c.g;
-    p[2] = c.r;
-}
-
-// Every pixel of a palette image through the colour table `colors`; `index(row, x)` reads it.
-template <typename IndexOf>
-void ConvertIndexed(const dib& src, const dib& dst, const Bgr* colors, IndexOf index) {
+// Writes every pixel with `colorOf(row, x)`. Each pixel but the last of a row is stored as four
+// bytes, the fourth overwritten by the next pixel; the last stores three so that nothing
+// lands beyond the row.
+template <typename ColorOf>
+void ConvertRows(const dib& src, const dib& dst, ColorOf colorOf) {
     const int width = DibWidth(src);
     const int height = DibHeight(src);
     for (int y = 0; y < height; ++y) {
         const BYTE* in = StoredRow(src, y);
         BYTE* out = StoredRow(dst, y);
-        for (int x = 0; x < width; ++x) Put(out + 3 * x, colors[index(in, x)]);
-    }
-}
-
-void Convert16(const dib& src, const dib& dst) {
-    const int width = DibWidth(src);
-    const int height = DibHeight(src);
-    for (int y = 0; y < height; ++y) {
-        const BYTE* in = StoredRow(src, y);
-        BYTE* out = StoredRow(dst, y);
-        for (int x = 0; x < width; ++x) {
-            const unsigned w = unsigned(in[2 * x]) | (unsigned(in[2 * x + 1]) << 8);
-            // Only shifted up, the low bits stay clear: 31 becomes 248.
-            Put(out + 3 * x,
-                {BYTE((w & 31) << 3), BYTE(((w >> 5) & 31) << 3), BYTE(((w >> 10) & 31) << 3)});
+        int x = 0;
+        for (; x < width - 1; ++x) {
+            const Bgr c = colorOf(in, x);
+            std::memcpy(out + 3 * x, &c, 4);
         }
+        const Bgr c = colorOf(in, x);
+        std::memcpy(out + 3 * x, &c, 3);
     }
+}
+
+// A 5-5-5 word only shifted up, the low bits left clear: 31 becomes 248.
+Bgr Widen555(unsigned w) {
+    return Bgr((w & 31) << 3) | Bgr(((w >> 5) & 31) << 3) << 8 | Bgr(((w >> 10) & 31) << 3) << 16;
 }
 
 }  // namespace
@@ -66,21 +58,27 @@ void ConvertDib(dib& image, int bits) {
     std::array<Bgr, 256> colors;
     for (int i = 0; i < 256; ++i) colors[i] = PaletteBgr(image.pal, i);
 
+    const Bgr* table = colors.data();
     switch (depth) {
         case 1:
             // A set bit is colour 1, a clear one colour 0. Reading the bits in storage order
             // gives what getpixel/setpixel would, as both images share the row order.
-            ConvertIndexed(image, converted, colors.data(), lumivane::Bit);
+            ConvertRows(image, converted,
+                        [table](const BYTE* row, int x) { return table[lumivane::Bit(row, x)]; });
             break;
         case 4:
-            ConvertIndexed(image, converted, colors.data(), lumivane::Nibble);
+            ConvertRows(image, converted, [table](const BYTE* row, int x) {
+                return table[lumivane::Nibble(row, x)];
+            });
             break;
         case 8:
-            ConvertIndexed(image, converted, colors.data(),
-                           [](const BYTE* row, int x) { return row[x]; });
+            ConvertRows(image, converted,
+                        [table](const BYTE* row, int x) { return table[row[x]]; });
             break;
         case 16:
-            Convert16(image, converted);
+            ConvertRows(image, converted, [](const BYTE* row, int x) {
+                return Widen555(unsigned(row[2 * x]) | unsigned(row[2 * x + 1]) << 8);
+            });
             break;
     }
 

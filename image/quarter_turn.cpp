@@ -17,7 +17,7 @@ using lumivane::StoredRow;
 // read and written in the cache.
 template <typename CopyPixel>
 void Turn(const dib& src, const dib& dst, CopyPixel copyPixel) {
-    constexpr int kTile = 32;
+    constexpr int kTile = 64;
     const int width = DibWidth(src);
     const int height = DibHeight(src);
     for (int r0 = 0; r0 < height; r0 += kTile) {

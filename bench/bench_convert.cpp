@@ -29,39 +29,24 @@ void BM_ConvertDib8(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertDib8)->Unit(benchmark::kMillisecond);
 
-void BM_ResampleReduce24(benchmark::State& state) {
-    dib source = PatternImage(6000, 4000, 24);
+// Resampling of a 24-bit image with smoothing requested, as the motif loader asks for it.
+// Arguments: source width and height, new width and height.
+void BM_ResampleSmooth24(benchmark::State& state) {
+    const int newWidth = int(state.range(2));
+    const int newHeight = int(state.range(3));
+    dib source = PatternImage(int(state.range(0)), int(state.range(1)), 24);
     for (auto _ : state) {
-        dib small = ResampleDib(source, 1000, 4000 * 1000 / 6000, true);
-        benchmark::DoNotOptimize(small.poi);
-        FreeDib(small);
-    }
-    FreeDib(source);
-}
-BENCHMARK(BM_ResampleReduce24)->Unit(benchmark::kMillisecond);
-
-// The loader's reduction of an image exactly 1000 pixels wide: the same-size blend.
-void BM_ResampleSameSizeSmooth24(benchmark::State& state) {
-    dib source = PatternImage(1000, 800, 24);
-    for (auto _ : state) {
-        dib copy = ResampleDib(source, 1000, 800, true);
+        dib copy = ResampleDib(source, newWidth, newHeight, true);
         benchmark::DoNotOptimize(copy.poi);
         FreeDib(copy);
     }
     FreeDib(source);
 }
-BENCHMARK(BM_ResampleSameSizeSmooth24)->Unit(benchmark::kMillisecond);
-
-void BM_ResampleEnlargeSmooth24(benchmark::State& state) {
-    dib source = PatternImage(800, 600, 24);
-    for (auto _ : state) {
-        dib large = ResampleDib(source, 1000, 750, true);
-        benchmark::DoNotOptimize(large.poi);
-        FreeDib(large);
-    }
-    FreeDib(source);
-}
-BENCHMARK(BM_ResampleEnlargeSmooth24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResampleSmooth24)
+    ->Args({6000, 4000, 1000, 666})  // the reduction: shrinking, so nearest pixel
+    ->Args({1000, 800, 1000, 800})   // an image exactly 1000 wide: the same-size blend
+    ->Args({800, 600, 1000, 750})    // a true enlargement: the bilinear blend
+    ->Unit(benchmark::kMillisecond);
 
 void BM_TurnQuarter24(benchmark::State& state) {
     dib bkgnd = PatternImage(6000, 4000, 24);

@@ -8,17 +8,11 @@ void FreeDib(dib& image) {
     image.poi = nullptr;
 }
 
-LONG DibWidth(const dib& image) {
-    return image.pmi->bmiHeader.biWidth;
-}
+LONG DibWidth(const dib& image) { return image.pmi->bmiHeader.biWidth; }
 
-LONG DibHeight(const dib& image) {
-    return image.pmi->bmiHeader.biHeight;
-}
+LONG DibHeight(const dib& image) { return image.pmi->bmiHeader.biHeight; }
 
-LONG DibBitCount(const dib& image) {
-    return image.pmi->bmiHeader.biBitCount;
-}
+LONG DibBitCount(const dib& image) { return image.pmi->bmiHeader.biBitCount; }
 
 LONG PowerOfTwo(LONG n) {
     if (n <= 0) return 1;
@@ -26,6 +20,4 @@ LONG PowerOfTwo(LONG n) {
     return static_cast<LONG>(std::uint32_t(1) << n);
 }
 
-LONG DibColorCount(const dib& image) {
-    return PowerOfTwo(DibBitCount(image));
-}
+LONG DibColorCount(const dib& image) { return PowerOfTwo(DibBitCount(image)); }

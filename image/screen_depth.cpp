@@ -1,6 +1,4 @@
 // Placeholder until the device layer measures the screen.
 #include "image/Zerlin.h"
 
-LONG ScreenBitsPerPixel() {
-    return 32;
-}
+LONG ScreenBitsPerPixel() { return 32; }

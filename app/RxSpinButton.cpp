@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 RxSpinButton::RxSpinButton(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
@@ -116,7 +117,7 @@ void RxSpinButton::paintEvent(QPaintEvent*) {
     p.drawLine(r.bottomLeft(), r.topRight());
 
     // Each arrow sits at the centroid of its triangle.
-    const double glyph = std::max(3.0, std::min(r.width(), r.height()) / 4);
+    const double glyph = std::max(3.0, std::min(r.width(), r.height()) / 3);
     p.setPen(Qt::NoPen);
     p.setBrush(pal.color(group, QPalette::ButtonText));
     p.drawPolygon(arrow({r.left() + r.width() / 3, r.top() + r.height() / 3}, glyph, /*up=*/true));

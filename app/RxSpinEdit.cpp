@@ -8,6 +8,7 @@
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 

@@ -147,6 +147,13 @@ TEST_F(SpinFields, TypingIsFilteredButNotBounded) {
     EXPECT_EQ(ZoomEd->text(), "500-");
     EXPECT_EQ(log, (Log{"ZoomEd:500", "ZoomEd:1"}));
     EXPECT_EQ(beeps, 4);
+
+    // Text committed by an input method passes the same filter.
+    QInputMethodEvent commit;
+    commit.setCommitString("7x8");
+    QApplication::sendEvent(ZoomEd, &commit);
+    EXPECT_EQ(ZoomEd->text(), "500-78");
+    EXPECT_EQ(beeps, 5);
 }
 
 TEST_F(SpinFields, ArrowKeysStepAndDialogKeysGoToTheWindow) {

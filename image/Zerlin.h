@@ -18,3 +18,6 @@ LONG DibColorCount(const dib& image);
 
 // Colour depth of the screen, measured through a 1 x 1 bitmap compatible with the desktop.
 LONG ScreenBitsPerPixel();
+
+// DrawDibToDevice and the row routines.
+#include "image/draw.h"

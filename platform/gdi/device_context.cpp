@@ -179,6 +179,11 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground) {
     return previous;
 }
 
+lumivane::Surface* DirectSurface(HDC dc) {
+    if (!dc || dc->log || dc->failing != 0) return nullptr;
+    return lumivane::gdi::Target(dc);
+}
+
 HPALETTE GetCurrentPalette(HDC dc) {
     return dc ? dc->palette : nullptr;
 }

@@ -114,6 +114,11 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 // The palette currently selected into dc (a stock default one until another is selected).
 HPALETTE GetCurrentPalette(HDC dc);
 
+// The surface dc draws into, when a transfer to dc may as well be written straight into that
+// memory: nothing logs or refuses calls on it. nullptr otherwise (and for contexts without
+// pixels). Lets hot loops skip per-row calls while drawing exactly the same pixels.
+lumivane::Surface* DirectSurface(HDC dc);
+
 // --- Bitmaps ---
 
 // A bitmap of the device's depth; nullptr when it cannot be made. A width or height of 0 gives

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -115,11 +116,15 @@ void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, 
     if (lumivane::Surface* target = DirectSurface(DC); target && BytesPerPixel == 3) {
         // Rows are independent: a large drawing is split between two threads, the calling
         // one taking the lower half.
-        const LONG half = std::int64_t(DestW) * DestH >= kParallelPixels ? DestH / 2 : 0;
+        LONG half = std::int64_t(DestW) * DestH >= kParallelPixels ? DestH / 2 : 0;
         std::thread upper;
         if (half > 0) {
-            upper = std::thread(Draw24RowsDirect, std::ref(*target), X, Y, DestW, DestH,
-                                std::cref(Image), std::cref(plan), TopRow, SrcH, 0, half);
+            try {
+                upper = std::thread(Draw24RowsDirect, std::ref(*target), X, Y, DestW, DestH,
+                                    std::cref(Image), std::cref(plan), TopRow, SrcH, 0, half);
+            } catch (const std::system_error&) {
+                half = 0;  // no thread to be had: draw every row here
+            }
         }
         Draw24RowsDirect(*target, X, Y, DestW, DestH, Image, plan, TopRow, SrcH, half, DestH);
         if (upper.joinable()) upper.join();

@@ -115,7 +115,15 @@ dib DecodeWithQt(Bytes file, const char* format) {
     // Refuse before Qt allocates anything when the header already declares too much.
     const QSize declared = reader.size();
     if (declared.isValid() && !ImageSizeAllowed(declared.width(), declared.height())) return dib{};
+    // Some of Qt's readers leave pixels unwritten (16-bit PNG with a transparent colour key,
+    // damaged GIF frames). Handing them a cleared image of the right size and format, which
+    // they decode into, makes such pixels transparent instead of leftover heap contents.
     QImage image;
+    if (declared.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
+        image = QImage(declared, reader.imageFormat());
+        if (image.isNull()) return dib{};
+        image.fill(0);
+    }
     if (!reader.read(&image) || image.isNull()) return dib{};
     if (!ImageSizeAllowed(image.width(), image.height())) return dib{};
     return FromQImage(std::move(image));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <QBuffer>
@@ -104,6 +105,77 @@ dib FromQImage(QImage image) {
     return out;
 }
 
+// GIF's colour table as the file stores it: the first image's local table, else the global one.
+std::vector<PaletteColor> GifColorTable(Bytes file) {
+    ByteReader r(file, 10);
+    const unsigned flags = r.u8();
+    r.skip(2);
+    Bytes table = (flags & 0x80) ? r.take(3u << ((flags & 7) + 1)) : Bytes{};
+    while (!r.failed() && r.remaining() > 0) {
+        const unsigned block = r.u8();
+        if (block == 0x21) {  // extension: label, then sub-blocks up to an empty one
+            r.skip(1);
+            for (unsigned n = r.u8(); n != 0 && !r.failed(); n = r.u8()) r.skip(n);
+        } else if (block == 0x2C) {  // image descriptor
+            r.skip(8);
+            const unsigned local = r.u8();
+            if (local & 0x80) table = r.take(3u << ((local & 7) + 1));
+            break;
+        } else {
+            break;
+        }
+    }
+    std::vector<PaletteColor> colors;
+    if (r.failed()) return colors;
+    for (std::size_t i = 0; i + 2 < table.size(); i += 3)
+        colors.push_back({table[i], table[i + 1], table[i + 2]});
+    return colors;
+}
+
+// Qt hands GIF frames over as 32-bit pixels; this puts them back on the file's palette
+// (transparent pixels, flattened to white, get an entry of their own if there is room).
+// Falls back to 24 bits when the colours do not fit.
+dib PaletteFromFlattened(const dib& rgb, std::vector<PaletteColor> colors) {
+    if (colors.empty() || colors.size() > 256) return rgb;
+    const int w = rgb.pmi->bmiHeader.biWidth, h = rgb.pmi->bmiHeader.biHeight;
+    dib out = newdib(w, h, 8, nullptr, 0);
+    if (!out.poi) return rgb;
+    auto key = [](const std::uint8_t* p) {
+        return std::uint32_t(p[0]) | (p[1] << 8) | (p[2] << 16);
+    };
+    std::unordered_map<std::uint32_t, std::uint8_t> index;
+    for (std::size_t i = colors.size(); i-- > 0;) {
+        const std::uint8_t bgr[3] = {colors[i].blue, colors[i].green, colors[i].red};
+        index[key(bgr)] = std::uint8_t(i);  // the first of equal entries wins
+    }
+    for (int y = 0; y < h; ++y) {
+        const auto* src = static_cast<const std::uint8_t*>(rgb.poi) + std::ptrdiff_t(y) * rgb.bytew;
+        auto* dst = static_cast<std::uint8_t*>(out.poi) + std::ptrdiff_t(y) * out.bytew;
+        for (int x = 0; x < w; ++x, src += 3) {
+            auto found = index.find(key(src));
+            if (found == index.end()) {
+                if (colors.size() == 256) {
+                    deldib(out);
+                    return rgb;
+                }
+                found = index.emplace(key(src), std::uint8_t(colors.size())).first;
+                colors.push_back({src[2], src[1], src[0]});
+            }
+            dst[x] = found->second;
+        }
+    }
+    dib result = NewPaletteDib(w, h, 8, colors.data(), int(colors.size()));
+    if (!result.poi) {
+        deldib(out);
+        return rgb;
+    }
+    std::copy_n(static_cast<const std::uint8_t*>(out.poi), std::size_t(out.bytew) * h,
+                static_cast<std::uint8_t*>(result.poi));
+    deldib(out);
+    deldib(rgb);
+    return result;
+}
+
 dib DecodeWithQt(Bytes file, const char* format) {
     LimitQtAllocations();
     QByteArray bytes =
@@ -174,7 +246,9 @@ dib DecodePng(Bytes file) {
     return DecodeWithQt(file, "png");
 }
 dib DecodeGif(Bytes file) {
-    return DecodeWithQt(file, "gif");
+    dib image = DecodeWithQt(file, "gif");
+    if (!image.poi || image.pmi->bmiHeader.biBitCount != 24) return image;
+    return PaletteFromFlattened(image, GifColorTable(file));
 }
 dib DecodeTiff(Bytes file) {
     return DecodeWithQt(file, "tiff");

@@ -92,14 +92,9 @@ TEST(JpegReader, GreyscaleBecomesEightBitGreyPalette) {
     deldib(d);
 }
 
-TEST(JpegReader, CmykIsConvertedWithAndWithoutAdobeInversion) {
-    // Adobe files store 255 - ink; cyan only is then (0, 255, 255, 255) and gives cyan.
-    const auto adobe = EncodeJpeg(16, 16, 4, JCS_CMYK,
-                                  Quarters(4, {ByteVector{0, 255, 255, 255},
-                                               {255, 255, 255, 0},
-                                               {255, 255, 0, 255},
-                                               {255, 255, 255, 255}}));
-    dib d = Load(adobe);
+// Quarters: cyan, full black, yellow, no ink.
+void ExpectInkQuarters(const ByteVector& jpeg) {
+    dib d = Load(jpeg);
     ASSERT_NE(d.poi, nullptr);
     EXPECT_EQ(Bits(d), 24);
     ExpectNear(getpixel(d, 2, 2), RGB(0, 255, 255), 3, "cyan");
@@ -107,19 +102,20 @@ TEST(JpegReader, CmykIsConvertedWithAndWithoutAdobeInversion) {
     ExpectNear(getpixel(d, 2, 13), RGB(255, 255, 0), 3, "yellow");
     ExpectNear(getpixel(d, 13, 13), RGB(255, 255, 255), 3, "no ink");
     deldib(d);
+}
 
-    // Without the marker the values are ink amounts: (255, 0, 0, 0) is cyan.
-    const auto plain = EncodeJpeg(
+TEST(JpegReader, CmykIsConvertedWithAndWithoutAdobeInversion) {
+    // Adobe files store 255 - ink: cyan only is (0, 255, 255, 255).
+    ExpectInkQuarters(EncodeJpeg(16, 16, 4, JCS_CMYK,
+                                 Quarters(4, {ByteVector{0, 255, 255, 255},
+                                              {255, 255, 255, 0},
+                                              {255, 255, 0, 255},
+                                              {255, 255, 255, 255}})));
+    // Without the marker the values are ink amounts: cyan only is (255, 0, 0, 0).
+    ExpectInkQuarters(EncodeJpeg(
         16, 16, 4, JCS_CMYK,
         Quarters(4, {ByteVector{255, 0, 0, 0}, {0, 0, 0, 255}, {0, 0, 255, 0}, {0, 0, 0, 0}}),
-        false);
-    dib p = Load(plain);
-    ASSERT_NE(p.poi, nullptr);
-    ExpectNear(getpixel(p, 2, 2), RGB(0, 255, 255), 3, "cyan");
-    ExpectNear(getpixel(p, 13, 2), RGB(0, 0, 0), 3, "full black");
-    ExpectNear(getpixel(p, 2, 13), RGB(255, 255, 0), 3, "yellow");
-    ExpectNear(getpixel(p, 13, 13), RGB(255, 255, 255), 3, "no ink");
-    deldib(p);
+        false));
 }
 
 TEST(JpegReader, RefusesTruncatedCorruptAndOversizedFiles) {

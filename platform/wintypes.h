@@ -12,8 +12,13 @@ using UINT = std::uint32_t;
 using BOOL = std::int32_t;
 using COLORREF = std::uint32_t;  // red in bits 0-7, green 8-15, blue 16-23
 
-constexpr BOOL FALSE = 0;
-constexpr BOOL TRUE = 1;
+// Macros, as libjpeg defines them too (guarded the same way, so either header may come first).
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
 
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD BI_RLE8 = 1;

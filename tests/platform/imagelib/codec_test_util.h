@@ -26,7 +26,7 @@ struct FileBuilder {
     FileBuilder& u32le(std::uint32_t v) { return u16le(v & 0xFFFF).u16le(v >> 16); }
     FileBuilder& u32be(std::uint32_t v) { return u16be(v >> 16).u16be(v & 0xFFFF); }
     FileBuilder& text(std::string_view s) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
+        for (char c : s) u8(std::uint8_t(c));
         return *this;
     }
     FileBuilder& append(const std::vector<std::uint8_t>& v) {

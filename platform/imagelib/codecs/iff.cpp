@@ -184,7 +184,7 @@ int PaletteDepth(int planes) {
 
 // Hold-and-modify: the top two bits choose between a palette colour and changing one channel
 // of the previous pixel; the data bits are widened to 8 bits by repeating them.
-void HoldAndModifyRow(const std::uint32_t* values, int width, int planes,
+void HoldAndModifyRow(const std::uint8_t* values, int width, int planes,
                       const std::vector<PaletteColor>& palette, std::uint8_t* row) {
     const int dataBits = planes - 2;
     const std::uint32_t dataMask = (1u << dataBits) - 1;
@@ -212,14 +212,21 @@ void HoldAndModifyRow(const std::uint32_t* values, int width, int planes,
     }
 }
 
-void DeepRow(const std::uint32_t* values, int width, bool alpha, std::uint8_t* row) {
+// Deep pictures: eight planes each of red, green, blue and, with 32 planes, alpha.
+void DeepRow(const std::uint8_t* const channels[4], int width, bool alpha, std::uint8_t* row) {
+    if (!alpha) {
+        for (int x = 0; x < width; ++x, row += 3) {
+            row[0] = channels[2][x];
+            row[1] = channels[1][x];
+            row[2] = channels[0][x];
+        }
+        return;
+    }
     for (int x = 0; x < width; ++x, row += 3) {
-        const std::uint32_t v = values[x];
-        const unsigned red = v & 0xFF, green = v >> 8 & 0xFF, blue = v >> 16 & 0xFF;
-        const unsigned a = alpha ? v >> 24 : 255;
-        row[0] = OverWhite(blue, a);
-        row[1] = OverWhite(green, a);
-        row[2] = OverWhite(red, a);
+        const unsigned a = channels[3][x];
+        row[0] = OverWhite(channels[2][x], a);
+        row[1] = OverWhite(channels[1][x], a);
+        row[2] = OverWhite(channels[0][x], a);
     }
 }
 
@@ -247,7 +254,11 @@ dib Decode(Bytes file) {
     if (!image.poi) return {};
 
     std::vector<std::uint8_t> stored(rowBytes);
-    std::vector<std::uint32_t> values(std::size_t(pic.width));
+    const std::size_t channelStride = (std::size_t(pic.width) + 7) / 8 * 8;
+    std::vector<std::uint8_t> values(channelStride * (kind == Kind::Deep ? 4 : 1));
+    const std::uint8_t* const channels[4] = {&values[0], &values[0] + channelStride,
+                                             &values[0] + 2 * channelStride,
+                                             &values[0] + 3 * channelStride};
     BodySource source(pic.body, pic.compression == 1);
     for (int y = 0; y < pic.height; ++y) {
         if (!source.Read(stored.data(), rowBytes)) {
@@ -259,7 +270,13 @@ dib Decode(Bytes file) {
             std::memcpy(row, stored.data(), std::size_t(pic.width));
             continue;
         }
-        PlanesToIndices(stored.data(), planeBytes, pic.planes, pic.width, values.data());
+        if (kind == Kind::Deep) {
+            for (int c = 0; c < pic.planes / 8; ++c)
+                PlanesToBytes(stored.data() + std::size_t(c) * 8 * planeBytes, planeBytes, 8,
+                              pic.width, values.data() + c * channelStride);
+        } else {
+            PlanesToBytes(stored.data(), planeBytes, pic.planes, pic.width, values.data());
+        }
         switch (kind) {
             case Kind::Palette:
                 PackIndexRow(values.data(), pic.width, bits, row);
@@ -268,7 +285,7 @@ dib Decode(Bytes file) {
                 HoldAndModifyRow(values.data(), pic.width, pic.planes, palette, row);
                 break;
             case Kind::Deep:
-                DeepRow(values.data(), pic.width, pic.planes == 32, row);
+                DeepRow(channels, pic.width, pic.planes == 32, row);
                 break;
         }
     }

@@ -237,8 +237,10 @@ void YccToRgb(int y, int cb, int cr, std::uint8_t* bgr) {
 }
 
 dib ToImage(const opj_image_t& image) {
+    // Files with an ICC profile report an unknown colour space; they are read by their
+    // component count like unspecified ones. CMYK and e-YCC would come out in false colours.
     if (image.color_space == OPJ_CLRSPC_CMYK || image.color_space == OPJ_CLRSPC_EYCC ||
-        image.color_space == OPJ_CLRSPC_UNKNOWN || !ComponentsUsable(image))
+        !ComponentsUsable(image))
         return {};
     const int width = int(image.x1 - image.x0), height = int(image.y1 - image.y0);
 

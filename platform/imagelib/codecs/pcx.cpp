@@ -149,7 +149,7 @@ std::vector<PaletteColor> Palette(Bytes file, const PcxHeader& h) {
 
 // Converts one decoded scan line (all planes) into a row of the image record.
 void ConvertLine(const PcxHeader& h, int outBits, const std::uint8_t* line, std::uint8_t* row,
-                 std::uint32_t* indices) {
+                 std::uint8_t* indices) {
     const int width = int(h.width);
     const std::size_t bpl = h.bytesPerLine;
     if (outBits == 24) {
@@ -171,7 +171,7 @@ void ConvertLine(const PcxHeader& h, int outBits, const std::uint8_t* line, std:
             }
         }
     } else if (h.planes > 1) {
-        PlanesToIndices(line, bpl, h.planes, width, indices);
+        PlanesToBytes(line, bpl, h.planes, width, indices);
         PackIndexRow(indices, width, 4, row);
     } else if (h.bitsPerPlane == 2) {
         for (int x = 0; x < width; ++x) indices[x] = (line[x >> 2] >> (6 - 2 * (x & 3))) & 3;
@@ -207,7 +207,7 @@ dib Decode(Bytes file) {
     if (!image.poi) return {};
 
     std::vector<std::uint8_t> line(lineBytes);
-    std::vector<std::uint32_t> indices(std::size_t(h.width));
+    std::vector<std::uint8_t> indices((std::size_t(h.width) + 7) / 8 * 8);
     ScanLineSource source(data, h.rle);
     for (int y = 0; y < int(h.height); ++y) {
         if (!source.Read(line.data(), lineBytes)) {

@@ -231,6 +231,12 @@ void ConvertRow(const TgaHeader& h, AlphaUse alpha, const std::uint8_t* src, std
                 p[1] = src[2 * x + 1] & 0x7F;  // the top bit is an attribute, not colour
             }
             break;
+        case 3:
+            if (!mirror) {
+                std::memcpy(row, src, std::size_t(w) * 3);  // already blue, green, red
+                break;
+            }
+            [[fallthrough]];
         default: {
             const int bytes = h.pixelBytes();
             for (int x = 0; x < w; ++x, src += bytes) {

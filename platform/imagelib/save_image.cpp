@@ -18,7 +18,9 @@ namespace {
 constexpr int kMaxLinkDepth = 40;
 constexpr std::size_t kMaxBaseInTempName = 64;
 
-SaveResult Failure(SaveError error, int systemError = 0) { return {error, systemError}; }
+SaveResult Failure(SaveError error, int systemError = 0) {
+    return {error, systemError};
+}
 
 SaveResult SystemFailure(int err) {
     switch (err) {

@@ -16,20 +16,20 @@ namespace lumivane {
 
 enum class SaveError {
     kNone,
-    kUnknownFormat,     // the extension names no writable format
-    kEmptyPicture,      // nothing to save (width or height 0)
-    kTooLarge,          // the picture is larger than the format can hold
-    kFolderNotFound,    // a folder on the way does not exist (or is a file)
-    kNoPermission,      // the folder or the existing file may not be written
-    kReadOnly,          // the file system is mounted read-only
-    kNoSpace,           // the disk (or the quota) is full
-    kFileTooBig,        // the file system cannot hold a file this large
-    kIsFolder,          // the name is that of a folder
-    kNotAFile,          // the name is that of a device, pipe or socket
-    kBadName,           // the name is too long or otherwise not allowed
-    kOutOfMemory,       // not enough memory to encode
-    kEncoderFailed,     // the codec gave up
-    kWriteError,        // any other system error while writing
+    kUnknownFormat,   // the extension names no writable format
+    kEmptyPicture,    // nothing to save (width or height 0)
+    kTooLarge,        // the picture is larger than the format can hold
+    kFolderNotFound,  // a folder on the way does not exist (or is a file)
+    kNoPermission,    // the folder or the existing file may not be written
+    kReadOnly,        // the file system is mounted read-only
+    kNoSpace,         // the disk (or the quota) is full
+    kFileTooBig,      // the file system cannot hold a file this large
+    kIsFolder,        // the name is that of a folder
+    kNotAFile,        // the name is that of a device, pipe or socket
+    kBadName,         // the name is too long or otherwise not allowed
+    kOutOfMemory,     // not enough memory to encode
+    kEncoderFailed,   // the codec gave up
+    kWriteError,      // any other system error while writing
 };
 
 struct SaveResult {

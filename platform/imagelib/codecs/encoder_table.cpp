@@ -35,7 +35,9 @@ void ForEachExtension(const Encoder& e, F f) {
 
 }  // namespace
 
-std::span<const Encoder> Encoders() { return kEncoders; }
+std::span<const Encoder> Encoders() {
+    return kEncoders;
+}
 
 const Encoder* FindEncoder(std::string_view extension) {
     if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);

@@ -34,6 +34,8 @@ bool ExactPalette::Build(const Bgrx32View& picture) {
     return true;
 }
 
-std::uint8_t ExactPalette::IndexOf(std::uint32_t rgb) const { return indices_[Slot(rgb)]; }
+std::uint8_t ExactPalette::IndexOf(std::uint32_t rgb) const {
+    return indices_[Slot(rgb)];
+}
 
 }  // namespace lumivane

@@ -10,7 +10,7 @@
 namespace lumivane {
 
 class ExactPalette {
-public:
+  public:
     // Collects the picture's colours; false as soon as a 257th colour turns up.
     bool Build(const Bgrx32View& picture);
 
@@ -24,7 +24,7 @@ public:
         return std::uint32_t(bgrx[2]) << 16 | std::uint32_t(bgrx[1]) << 8 | bgrx[0];
     }
 
-private:
+  private:
     static constexpr int kSlots = 1024;  // power of two, well above 256 so probes stay short
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 

@@ -29,7 +29,8 @@ void OutputFile::Write(const void* data, std::size_t size) {
 void OutputFile::Flush() {
     std::size_t done = 0;
     while (done < used_ && !Failed()) {
-        const ssize_t n = ::pwrite(fd_, buffer_.data() + done, used_ - done, off_t(position_ + done));
+        const ssize_t n =
+            ::pwrite(fd_, buffer_.data() + done, used_ - done, off_t(position_ + done));
         if (n < 0) {
             if (errno != EINTR) error_ = errno;
         } else if (n == 0) {
@@ -53,8 +54,8 @@ std::size_t OutputFile::ReadAt(std::uint64_t position, void* data, std::size_t s
     if (Failed()) return 0;
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n =
-            ::pread(fd_, static_cast<std::uint8_t*>(data) + done, size - done, off_t(position + done));
+        const ssize_t n = ::pread(fd_, static_cast<std::uint8_t*>(data) + done, size - done,
+                                  off_t(position + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += std::size_t(n);
@@ -62,6 +63,8 @@ std::size_t OutputFile::ReadAt(std::uint64_t position, void* data, std::size_t s
     return done;
 }
 
-std::uint64_t OutputFile::Size() const { return std::max(size_, position_ + used_); }
+std::uint64_t OutputFile::Size() const {
+    return std::max(size_, position_ + used_);
+}
 
 }  // namespace lumivane

@@ -10,7 +10,7 @@
 namespace lumivane {
 
 class OutputFile {
-public:
+  public:
     // Does not take ownership of fd.
     explicit OutputFile(int fd);
     OutputFile(const OutputFile&) = delete;
@@ -18,8 +18,10 @@ public:
 
     void Write(const void* data, std::size_t size);
     void Byte(std::uint8_t value) {
-        if (used_ < buffer_.size()) buffer_[used_++] = value;
-        else Write(&value, 1);
+        if (used_ < buffer_.size())
+            buffer_[used_++] = value;
+        else
+            Write(&value, 1);
     }
     void U16le(std::uint16_t v) {
         Byte(std::uint8_t(v));
@@ -53,7 +55,7 @@ public:
     bool Failed() const { return error_ != 0; }
     int Error() const { return error_; }  // the errno of the first failure, 0 if none
 
-private:
+  private:
     int fd_;
     std::vector<std::uint8_t> buffer_;
     std::size_t used_ = 0;

@@ -37,7 +37,9 @@ struct Moments {
 
 using Histogram = std::vector<Moments>;  // kBins^3, index r * 1024 + g * 32 + b
 
-int BinIndex(const int bin[3]) { return (bin[0] * kBins + bin[1]) * kBins + bin[2]; }
+int BinIndex(const int bin[3]) {
+    return (bin[0] * kBins + bin[1]) * kBins + bin[2];
+}
 
 struct Box {
     int lo[3], hi[3];  // bins lo..hi-1 per channel
@@ -140,7 +142,8 @@ DitherMapper::DitherMapper(const std::vector<std::uint32_t>& palette, int width)
 }
 
 int DitherMapper::Nearest(int r, int g, int b) {
-    const std::size_t key = std::size_t(r >> 2) << 12 | std::size_t(g >> 2) << 6 | std::size_t(b >> 2);
+    const std::size_t key =
+        std::size_t(r >> 2) << 12 | std::size_t(g >> 2) << 6 | std::size_t(b >> 2);
     if (cache_[key] != 0xFFFF) return cache_[key];
     // The cell's centre decides, so the answer does not depend on which colour came first.
     const int cr = (r & ~3) + 2, cg = (g & ~3) + 2, cb = (b & ~3) + 2;

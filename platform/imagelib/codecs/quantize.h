@@ -16,12 +16,12 @@ std::vector<std::uint32_t> MedianCutPalette(const Bgrx32View& picture, int maxCo
 // Maps rows, top to bottom, to palette indices, spreading each pixel's error onto its
 // neighbours (serpentine order, so the error does not drift to one side).
 class DitherMapper {
-public:
+  public:
     DitherMapper(const std::vector<std::uint32_t>& palette, int width);
     // Call once per row, in order from the top.
     void MapRow(const std::uint8_t* bgrx, std::uint8_t* indices);
 
-private:
+  private:
     int Nearest(int r, int g, int b);
 
     std::vector<int> red_, green_, blue_;  // the palette by channel

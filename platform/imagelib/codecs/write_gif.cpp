@@ -18,7 +18,7 @@ constexpr int kMaxCodes = 1 << kMaxCodeBits;
 // Variable-width LZW as GIF uses it: codes packed from the low bit, in sub-blocks of at most
 // 255 bytes; the table is cleared whenever it fills.
 class LzwEncoder {
-public:
+  public:
     LzwEncoder(int minCodeSize, OutputFile& out)
         : minCodeSize_(minCodeSize), clear_(1 << minCodeSize), end_(clear_ + 1), out_(out) {
         out_.Byte(std::uint8_t(minCodeSize));
@@ -64,7 +64,7 @@ public:
         out_.Byte(0);  // block terminator
     }
 
-private:
+  private:
     static constexpr int kSlots = 8192;  // twice the table size keeps probe chains short
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
@@ -124,14 +124,14 @@ int TableBits(int n) {
     return bits;
 }
 
-void WriteHeader(const Bgrx32View& picture, const std::vector<std::uint32_t>& colors,
-                 int tableBits, OutputFile& out) {
+void WriteHeader(const Bgrx32View& picture, const std::vector<std::uint32_t>& colors, int tableBits,
+                 OutputFile& out) {
     out.Write("GIF89a", 6);
     out.U16le(std::uint16_t(picture.width));
     out.U16le(std::uint16_t(picture.height));
     out.Byte(std::uint8_t(0x80 | (tableBits - 1) << 4 | (tableBits - 1)));  // global table
-    out.Byte(0);  // background colour
-    out.Byte(0);  // no aspect ratio
+    out.Byte(0);                                                            // background colour
+    out.Byte(0);                                                            // no aspect ratio
     for (int i = 0; i < (1 << tableBits); ++i) {
         const std::uint32_t rgb = i < int(colors.size()) ? colors[std::size_t(i)] : 0;
         out.Byte(std::uint8_t(rgb >> 16));

@@ -18,13 +18,13 @@ constexpr int kWebpQuality = 92;
 
 // A seekable device over the OutputFile, so that write errors keep their errno.
 class OutputDevice : public QIODevice {
-public:
+  public:
     explicit OutputDevice(OutputFile& out) : out_(out) { open(QIODevice::ReadWrite); }
 
     bool isSequential() const override { return false; }
     qint64 size() const override { return qint64(out_.Size()); }
 
-protected:
+  protected:
     qint64 readData(char* data, qint64 maxSize) override {
         return qint64(out_.ReadAt(std::uint64_t(pos()), data, std::size_t(maxSize)));
     }
@@ -34,7 +34,7 @@ protected:
         return out_.Failed() ? -1 : size;
     }
 
-private:
+  private:
     OutputFile& out_;
 };
 

@@ -46,12 +46,20 @@ void EncodeRow(const std::uint8_t* row, int width, std::vector<std::uint8_t>& co
 
 EncodeResult WriteTga(const Bgrx32View& picture, OutputFile& out) {
     if (picture.width > kMaxSide || picture.height > kMaxSide) return EncodeResult::kTooLarge;
-    const std::uint8_t header[18] = {0,  // no image id
-                                     0,  // no colour map
+    const std::uint8_t header[18] = {0,   // no image id
+                                     0,   // no colour map
                                      10,  // run-length encoded true colour
-                                     0, 0, 0, 0, 0,  // colour map specification
-                                     0, 0, 0, 0,     // origin
-                                     std::uint8_t(picture.width), std::uint8_t(picture.width >> 8),
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     0,  // colour map specification
+                                     0,
+                                     0,
+                                     0,
+                                     0,  // origin
+                                     std::uint8_t(picture.width),
+                                     std::uint8_t(picture.width >> 8),
                                      std::uint8_t(picture.height),
                                      std::uint8_t(picture.height >> 8),
                                      24,  // bits per pixel

@@ -1,5 +1,7 @@
-// JPEG through libjpeg-turbo: quality 92, no chroma subsampling, optimised Huffman tables. The
-// compressor reads the picture's blue-green-red-x rows directly, so no copy is made.
+// JPEG through libjpeg-turbo: quality 92, no chroma subsampling. The compressor reads the
+// picture's blue-green-red-x rows directly, so no copy is made. Standard Huffman tables: optimised
+// ones would make libjpeg keep every coefficient of the picture (1.5 times its size in memory)
+// and take almost three times as long, for files some 15 % smaller.
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
@@ -73,7 +75,6 @@ bool Compress(const Bgrx32View& picture, Destination& dest, ErrorManager& errors
         info.comp_info[c].h_samp_factor = 1;
         info.comp_info[c].v_samp_factor = 1;
     }
-    info.optimize_coding = TRUE;
     info.dct_method = JDCT_ISLOW;
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height && !dest.out->Failed()) {

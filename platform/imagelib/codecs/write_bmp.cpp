@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/imagelib/codecs/exact_palette.h"
+#include "platform/imagelib/codecs/run_length.h"
 #include "platform/imagelib/codecs/writers.h"
 
 namespace lumivane {
@@ -39,38 +40,25 @@ void WriteHeaders(OutputFile& out, const Bgrx32View& picture, int bits, std::uin
 // Appends one row in RLE8: runs of equal indices as (count, index), stretches without runs in
 // absolute mode (0, count, indices, padding to an even length).
 void EncodeRle8Row(const std::uint8_t* idx, int width, std::vector<std::uint8_t>& code) {
-    auto runAt = [&](int i) {
-        int r = 1;
-        while (i + r < width && r < 255 && idx[i + r] == idx[i]) ++r;
-        return r;
-    };
-    int i = 0;
-    while (i < width) {
-        const int run = runAt(i);
-        if (run >= 2) {
-            code.push_back(std::uint8_t(run));
-            code.push_back(idx[i]);
-            i += run;
-            continue;
-        }
-        int end = i + 1;
-        while (end < width && end - i < 255 &&
-               !(end + 2 < width && idx[end] == idx[end + 1] && idx[end] == idx[end + 2]))
-            ++end;
-        const int n = end - i;
-        if (n < 3) {  // absolute mode needs at least three pixels
-            for (; i < end; ++i) {
-                code.push_back(1);
-                code.push_back(idx[i]);
+    SplitRuns(
+        width, 2, 255, [&](int a, int b) { return idx[a] == idx[b]; },
+        [&](int first, int count) {
+            code.push_back(std::uint8_t(count));
+            code.push_back(idx[first]);
+        },
+        [&](int first, int count) {
+            if (count < 3) {  // absolute mode needs at least three pixels
+                for (int i = first; i < first + count; ++i) {
+                    code.push_back(1);
+                    code.push_back(idx[i]);
+                }
+                return;
             }
-            continue;
-        }
-        code.push_back(0);
-        code.push_back(std::uint8_t(n));
-        code.insert(code.end(), idx + i, idx + end);
-        if (n & 1) code.push_back(0);
-        i = end;
-    }
+            code.push_back(0);
+            code.push_back(std::uint8_t(count));
+            code.insert(code.end(), idx + first, idx + first + count);
+            if (count & 1) code.push_back(0);
+        });
 }
 
 EncodeResult WriteRle8(const Bgrx32View& picture, const ExactPalette& palette, OutputFile& out) {

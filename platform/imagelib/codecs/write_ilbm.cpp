@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/imagelib/codecs/run_length.h"
 #include "platform/imagelib/codecs/writers.h"
 
 namespace lumivane {
@@ -15,24 +16,16 @@ constexpr int kPlanes = 24;
 // ByteRun1: n = 0..127 copies the next n + 1 bytes, n = -1..-127 repeats the next byte 1 - n
 // times. Runs of three or more are worth a repeat.
 void PackLine(const std::uint8_t* line, int size, std::vector<std::uint8_t>& code) {
-    int i = 0;
-    while (i < size) {
-        int run = 1;
-        while (i + run < size && run < 128 && line[i + run] == line[i]) ++run;
-        if (run >= 3) {
-            code.push_back(std::uint8_t(1 - run));
-            code.push_back(line[i]);
-            i += run;
-            continue;
-        }
-        int end = i + 1;
-        while (end < size && end - i < 128 &&
-               !(end + 2 < size && line[end] == line[end + 1] && line[end] == line[end + 2]))
-            ++end;
-        code.push_back(std::uint8_t(end - i - 1));
-        code.insert(code.end(), line + i, line + end);
-        i = end;
-    }
+    SplitRuns(
+        size, 3, 128, [&](int a, int b) { return line[a] == line[b]; },
+        [&](int first, int count) {
+            code.push_back(std::uint8_t(1 - count));
+            code.push_back(line[first]);
+        },
+        [&](int first, int count) {
+            code.push_back(std::uint8_t(count - 1));
+            code.insert(code.end(), line + first, line + first + count);
+        });
 }
 
 // Splits one row into its 24 plane lines of `lineBytes` bytes each.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/imagelib/codecs/run_length.h"
 #include "platform/imagelib/codecs/writers.h"
 
 namespace lumivane {
@@ -17,29 +18,17 @@ bool SamePixel(const std::uint8_t* a, const std::uint8_t* b) {
 }
 
 void EncodeRow(const std::uint8_t* row, int width, std::vector<std::uint8_t>& code) {
-    auto pixel = [&](int x) { return row + 4 * x; };
-    auto put = [&](int x) {
-        const std::uint8_t* p = pixel(x);
-        code.insert(code.end(), p, p + 3);
-    };
-    int x = 0;
-    while (x < width) {
-        int run = 1;
-        while (x + run < width && run < kMaxPacket && SamePixel(pixel(x + run), pixel(x))) ++run;
-        if (run >= 2) {
-            code.push_back(std::uint8_t(0x80 | (run - 1)));
-            put(x);
-            x += run;
-            continue;
-        }
-        // A raw packet up to the next pair of equal pixels.
-        int end = x + 1;
-        while (end < width && end - x < kMaxPacket &&
-               !(end + 1 < width && SamePixel(pixel(end), pixel(end + 1))))
-            ++end;
-        code.push_back(std::uint8_t(end - x - 1));
-        for (; x < end; ++x) put(x);
-    }
+    auto put = [&](int x) { code.insert(code.end(), row + 4 * x, row + 4 * x + 3); };
+    SplitRuns(
+        width, 2, kMaxPacket, [&](int a, int b) { return SamePixel(row + 4 * a, row + 4 * b); },
+        [&](int first, int count) {
+            code.push_back(std::uint8_t(0x80 | (count - 1)));
+            put(first);
+        },
+        [&](int first, int count) {
+            code.push_back(std::uint8_t(count - 1));
+            for (int x = first; x < first + count; ++x) put(x);
+        });
 }
 
 }  // namespace

@@ -191,6 +191,9 @@ std::vector<Picture> TestPictures() {
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 200; ++x) bright.Set(x, y, x < 150 ? 0xC1C0FFu : 0xC0C0C0u + x % 2);
     pictures.push_back(std::move(bright));
+    Picture wide = NoisePicture(1100, 2);  // plane lines with runs longer than 128 bytes
+    for (int x = 0; x < 1090; ++x) wide.Set(x, 1, 0x00FF80);
+    pictures.push_back(std::move(wide));
     return pictures;
 }
 

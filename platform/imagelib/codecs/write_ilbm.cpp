@@ -1,5 +1,6 @@
 // IFF ILBM, 24-bit "deep": each row is 24 bitplanes (red bits 0-7, green 0-7, blue 0-7), each
 // plane line ByteRun1 compressed. The chunk sizes are filled in once the body is written.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -28,17 +29,30 @@ void PackLine(const std::uint8_t* line, int size, std::vector<std::uint8_t>& cod
         });
 }
 
-// Splits one row into its 24 plane lines of `lineBytes` bytes each.
+// Turns 8 bytes (the first in the top byte) into 8 bytes whose byte b (counted from the low end)
+// holds bit b of each, the first byte's bit in bit 7: an 8 x 8 bit matrix transposed.
+std::uint64_t TransposeBits(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    return x ^ t ^ (t << 28);
+}
+
+// Splits one row into its 24 plane lines of `lineBytes` bytes each, eight pixels at a time.
 void SplitPlanes(const std::uint8_t* row, int width, int lineBytes, std::uint8_t* planes) {
     std::memset(planes, 0, std::size_t(lineBytes) * kPlanes);
-    for (int x = 0; x < width; ++x) {
-        const std::uint8_t* p = row + 4 * x;
-        const std::uint8_t rgb[3] = {p[2], p[1], p[0]};
-        const std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
-        const int at = x >> 3;
+    for (int x0 = 0; x0 < width; x0 += 8) {
+        const int n = std::min(8, width - x0);
         for (int c = 0; c < 3; ++c) {
+            const int offset = 2 - c;  // red, green, blue from blue-green-red-x
+            std::uint64_t bytes = 0;
+            for (int k = 0; k < n; ++k)
+                bytes |= std::uint64_t(row[4 * (x0 + k) + offset]) << (56 - 8 * k);
+            const std::uint64_t bits = TransposeBits(bytes);
             for (int b = 0; b < 8; ++b)
-                if (rgb[c] >> b & 1) planes[(c * 8 + b) * lineBytes + at] |= mask;
+                planes[(c * 8 + b) * lineBytes + x0 / 8] = std::uint8_t(bits >> (8 * b));
         }
     }
 }

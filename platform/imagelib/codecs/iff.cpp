@@ -294,6 +294,6 @@ dib Decode(Bytes file) {
 
 }  // namespace
 
-const Decoder kIffDecoder{"Amiga IFF/LBM", "*.iff *.lbm *.ilbm", Matches, Decode};
+const Decoder kIffDecoder{"IFF-Bild", "*.iff *.lbm *.ilbm", Matches, Decode};
 
 }  // namespace lumivane

@@ -301,6 +301,6 @@ dib Decode(Bytes file) {
 
 }  // namespace
 
-const Decoder kJp2Decoder{"JPEG 2000", "*.jp2 *.j2k *.j2c *.jpc", Matches, Decode};
+const Decoder kJp2Decoder{"JPEG-2000-Bild", "*.jp2 *.j2k *.j2c *.jpc", Matches, Decode};
 
 }  // namespace lumivane

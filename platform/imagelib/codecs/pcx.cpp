@@ -221,6 +221,6 @@ dib Decode(Bytes file) {
 
 }  // namespace
 
-const Decoder kPcxDecoder{"ZSoft PCX", "*.pcx", Matches, Decode};
+const Decoder kPcxDecoder{"PCX-Bild", "*.pcx", Matches, Decode};
 
 }  // namespace lumivane

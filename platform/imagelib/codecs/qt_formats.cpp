@@ -1,4 +1,4 @@
-// PNG, GIF, TIFF, WebP and TGA through Qt's image readers.
+// PNG, GIF, TIFF and WebP through Qt's image readers.
 //
 // Palette images stay palette images: 1-bit images keep 1 bit, every other palette image
 // (16 colours or fewer included) becomes 8 bits with the file's colours. Greyscale becomes an
@@ -222,26 +222,6 @@ bool MatchesWebp(Bytes file) {
     return StartsWith(file, "RIFF") && StartsWith(file, "WEBP", 8);
 }
 
-// TGA has no signature; its header must at least describe a plausible picture. Tried last.
-bool MatchesTga(Bytes file) {
-    if (file.size() < 18) return false;
-    ByteReader r(file);
-    r.skip(1);  // length of the image id
-    const unsigned mapType = r.u8(), type = r.u8();
-    r.skip(2);
-    const unsigned mapLength = r.u16le(), mapEntryBits = r.u8();
-    r.skip(4);
-    const unsigned width = r.u16le(), height = r.u16le(), depth = r.u8(), descriptor = r.u8();
-    const bool mapped = type == 1 || type == 9;
-    const bool typeOk = mapped || type == 2 || type == 3 || type == 10 || type == 11;
-    const bool mapOk = mapType == 0 ? !mapped
-                                    : mapType == 1 && mapLength > 0 &&
-                                          (mapEntryBits == 15 || mapEntryBits == 16 ||
-                                           mapEntryBits == 24 || mapEntryBits == 32);
-    const bool depthOk = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
-    return typeOk && mapOk && depthOk && width > 0 && height > 0 && (descriptor & 0xC0) == 0;
-}
-
 dib DecodePng(Bytes file) {
     return DecodeWithQt(file, "png");
 }
@@ -256,9 +236,6 @@ dib DecodeTiff(Bytes file) {
 dib DecodeWebp(Bytes file) {
     return DecodeWithQt(file, "webp");
 }
-dib DecodeTga(Bytes file) {
-    return DecodeWithQt(file, "tga");
-}
 
 }  // namespace
 
@@ -266,6 +243,5 @@ extern const Decoder kPngDecoder{"PNG-Bild", "*.png", MatchesPng, DecodePng};
 extern const Decoder kGifDecoder{"GIF-Bild", "*.gif", MatchesGif, DecodeGif};
 extern const Decoder kTiffDecoder{"TIFF-Bild", "*.tif *.tiff", MatchesTiff, DecodeTiff};
 extern const Decoder kWebpDecoder{"WebP-Bild", "*.webp", MatchesWebp, DecodeWebp};
-extern const Decoder kQtTgaDecoder{"Targa-Bild", "*.tga", MatchesTga, DecodeTga};
 
 }  // namespace lumivane

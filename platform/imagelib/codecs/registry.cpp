@@ -1,8 +1,10 @@
-// The reader table. Order matters only where signatures could overlap: readers with a fixed
-// signature come first, TGA (recognised by a plausible header alone) last.
+// The reader table. Order matters only where signatures could overlap: readers with a long
+// fixed signature come first, PCX (one marker byte) after them, TGA (recognised by a plausible
+// header alone) last.
 #include <array>
 
 #include "platform/imagelib/codecs/decoder.h"
+#include "platform/imagelib/codecs/own_formats.h"
 
 namespace lumivane {
 
@@ -12,12 +14,11 @@ extern const Decoder kPngDecoder;
 extern const Decoder kGifDecoder;
 extern const Decoder kTiffDecoder;
 extern const Decoder kWebpDecoder;
-extern const Decoder kQtTgaDecoder;
 
 std::span<const Decoder> Decoders() {
     static const std::array table{
-        kBmpDecoder,  kJpegDecoder, kPngDecoder,   kGifDecoder,
-        kTiffDecoder, kWebpDecoder, kQtTgaDecoder,
+        kBmpDecoder,  kJpegDecoder, kPngDecoder, kGifDecoder, kTiffDecoder,
+        kWebpDecoder, kJp2Decoder,  kIffDecoder, kPcxDecoder, kTgaDecoder,
     };
     return table;
 }

@@ -273,6 +273,6 @@ dib Decode(Bytes file) {
 
 }  // namespace
 
-const Decoder kTgaDecoder{"Truevision TGA", "*.tga *.vda *.icb *.vst", Matches, Decode};
+const Decoder kTgaDecoder{"Targa-Bild", "*.tga *.vda *.icb *.vst", Matches, Decode};
 
 }  // namespace lumivane

@@ -59,17 +59,24 @@ std::optional<std::vector<std::uint8_t>> ReadRegularFile(const char* path) {
 
 }  // namespace
 
-dib OpenDib(const char* filename, int /*flags*/, HWND /*window*/) {
-    if (!filename || !*filename) return dib{};
+dib lumivane::DecodeImage(Bytes file) {
     try {
-        const auto bytes = ReadRegularFile(filename);
-        if (!bytes || bytes->empty()) return dib{};
-        const lumivane::Bytes file(bytes->data(), bytes->size());
-        for (const lumivane::Decoder& decoder : lumivane::Decoders()) {
+        for (const Decoder& decoder : Decoders()) {
             if (decoder.matches(file)) return decoder.decode(file);
         }
     } catch (...) {
         // Out of memory inside a reader: the file simply cannot be opened.
     }
     return dib{};
+}
+
+dib OpenDib(const char* filename, int /*flags*/, HWND /*window*/) {
+    if (!filename || !*filename) return dib{};
+    try {
+        const auto bytes = ReadRegularFile(filename);
+        if (!bytes || bytes->empty()) return dib{};
+        return lumivane::DecodeImage(lumivane::Bytes(bytes->data(), bytes->size()));
+    } catch (...) {
+        return dib{};  // no memory to hold the file
+    }
 }

@@ -11,8 +11,6 @@
 namespace lumivane {
 namespace {
 
-constexpr std::uint32_t kBiJpeg = 4;
-constexpr std::uint32_t kBiPng = 5;
 constexpr std::uint32_t kBiAlphaBitfields = 6;
 constexpr std::uint32_t kFileHeaderSize = 14;
 

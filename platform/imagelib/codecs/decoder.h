@@ -26,4 +26,8 @@ struct Decoder {
 // Every reader, in the order they are tried.
 std::span<const Decoder> Decoders();
 
+// The image held in `file`, decoded by the first reader that recognises it (what OpenDib does
+// once the file is in memory); poi == nullptr when no reader takes it or the reader refuses it.
+dib DecodeImage(Bytes file);
+
 }  // namespace lumivane

@@ -65,7 +65,7 @@ int OutputBits(const PcxHeader& h) {
                 return 8;
         }
     }
-    if (h.bitsPerPlane == 1 && h.planes <= 4) return 4;
+    if (h.bitsPerPlane == 1 && h.planes >= 2 && h.planes <= 4) return 4;
     if (h.bitsPerPlane == 8 && (h.planes == 3 || h.planes == 4)) return 24;
     return 0;
 }

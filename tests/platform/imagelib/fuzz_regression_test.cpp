@@ -1,0 +1,56 @@
+// Inputs that once crashed a reader under the fuzzer, kept in tests/data/fuzz. A file's name
+// starts with the fuzz target that found it (bmp, pcx, iff, tga, open_dib); a name containing
+// "-sound" is a picture the reader must decode, every other one must be refused. Each goes
+// through its own reader directly (as its fuzz target does) and through OpenDib.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "codec_test_util.h"
+#include "image_files.h"
+#include "platform/imagelib/codecs/own_formats.h"
+
+namespace lumivane {
+extern const Decoder kBmpDecoder;
+}
+
+namespace lumivane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void ExpectOutcome(const dib& image, bool sound, const std::string& what) {
+    DecodedImage decoded(image);
+    EXPECT_EQ(decoded.ok(), sound) << what;
+    if (!decoded.ok()) return;
+    EXPECT_TRUE(decoded.width() >= 1 && decoded.width() <= kMaxImageSide) << what;
+    EXPECT_TRUE(decoded.height() >= 1 && decoded.height() <= kMaxImageSide) << what;
+    (void)decoded.raw(decoded.width() - 1, decoded.height() - 1);  // last pixel is readable
+}
+
+TEST(FuzzRegressions, EveryKeptInputIsRefusedOrDecodedSoundly) {
+    const std::map<std::string, const Decoder*> readers = {{"bmp", &kBmpDecoder},
+                                                           {"pcx", &kPcxDecoder},
+                                                           {"iff", &kIffDecoder},
+                                                           {"tga", &kTgaDecoder},
+                                                           {"open_dib", nullptr}};
+    const fs::path folder = fs::path(LUMIVANE_TEST_DATA_DIR) / "fuzz";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        const std::string target = name.substr(0, name.find('-'));
+        ASSERT_TRUE(readers.count(target)) << name << " does not name a fuzz target";
+        const bool sound = name.find("-sound") != std::string::npos;
+        const auto bytes = imagelib_test::ReadAll(entry.path().string());
+        if (const Decoder* reader = readers.at(target))
+            ExpectOutcome(Decode(*reader, bytes), sound, name + " (own reader)");
+        ExpectOutcome(OpenDib(entry.path().c_str(), 0, nullptr), sound, name + " (OpenDib)");
+        ++files;
+    }
+    EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace lumivane::test

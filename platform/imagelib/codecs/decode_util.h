@@ -14,7 +14,7 @@ namespace lumivane {
 // Reads little- and big-endian values from the file. A read past the end sets failed() and
 // yields 0, so a reader can parse a whole header and test once.
 class ByteReader {
-public:
+  public:
     explicit ByteReader(Bytes file, std::size_t offset = 0) : file_(file), pos_(offset) {
         if (pos_ > file_.size()) failed_ = true;
     }
@@ -25,12 +25,16 @@ public:
     Bytes rest() const { return failed_ ? Bytes{} : file_.subspan(pos_); }
 
     void seek(std::size_t offset) {
-        if (offset > file_.size()) failed_ = true;
-        else pos_ = offset;
+        if (offset > file_.size())
+            failed_ = true;
+        else
+            pos_ = offset;
     }
     void skip(std::size_t n) {
-        if (n > remaining()) failed_ = true;
-        else pos_ += n;
+        if (n > remaining())
+            failed_ = true;
+        else
+            pos_ += n;
     }
     // The next n bytes, or an empty span (and failed()) when fewer are left.
     Bytes take(std::size_t n) {
@@ -50,7 +54,7 @@ public:
     std::uint16_t u16be() { return static_cast<std::uint16_t>(read(2, true)); }
     std::uint32_t u32be() { return static_cast<std::uint32_t>(read(4, true)); }
 
-private:
+  private:
     std::uint64_t read(std::size_t n, bool bigEndian) {
         if (n > remaining()) {
             failed_ = true;
@@ -74,6 +78,20 @@ private:
 inline bool ImageSizeAllowed(std::int64_t width, std::int64_t height) {
     return width >= 1 && height >= 1 && width <= kMaxImageSide && height <= kMaxImageSide &&
            width * height <= kMaxImagePixels;
+}
+
+// Pictures up to this size are accepted from a file of any size: decoding them costs little,
+// and some formats code a plain area in next to nothing.
+constexpr std::int64_t kPixelsAnyFileMayDeclare = std::int64_t(16) << 20;
+
+// True when a file of `fileSize` bytes can hold a width x height picture in a format that codes
+// at most `pixelsPerByte` pixels in one byte. Keeps a tiny file that declares a huge picture
+// (a decompression bomb) from making the reader allocate and decode it.
+inline bool FileCanHold(std::int64_t width, std::int64_t height, std::size_t fileSize,
+                        std::int64_t pixelsPerByte) {
+    const std::int64_t pixels = width * height;
+    return pixels <= kPixelsAnyFileMayDeclare ||
+           (pixels + pixelsPerByte - 1) / pixelsPerByte <= std::int64_t(fileSize);
 }
 
 // One colour of a palette, as readers collect them.

@@ -26,6 +26,11 @@ constexpr std::uint8_t kJp2Signature[12] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50,
 constexpr std::uint8_t kCodestreamStart[4] = {0xFF, 0x4F, 0xFF, 0x51};  // SOC, then SIZ
 constexpr std::uint32_t kCodestreamBox = 0x6A703263;                    // 'jp2c'
 constexpr int kMaxComponents = 4;
+// JPEG 2000 codes an empty code-block in a bit or so, so a few hundred bytes can honestly
+// describe a plain picture of any size, which OpenJPEG would decode at 4 bytes per sample and
+// great cost. Above the size every reader accepts from any file, a picture must come with at
+// least a byte for every 1024 pixels: real photographs, even at 1000:1, have far more.
+constexpr std::int64_t kMaxPixelsPerByte = 1024;
 constexpr std::uint32_t kMaxPrecision = 16;
 // Every tile has at least one tile-part: an SOT marker segment (12 bytes) and SOD (2 bytes).
 constexpr std::size_t kMinBytesPerTile = 14;
@@ -77,6 +82,9 @@ bool SizeHeaderAcceptable(Bytes codestream) {
         !ImageSizeAllowed(std::int64_t(xEnd - x0), std::int64_t(yEnd - y0)))
         return false;
     if (components < 1 || components > kMaxComponents) return false;
+    if (!FileCanHold(std::int64_t(xEnd - x0), std::int64_t(yEnd - y0), codestream.size(),
+                     kMaxPixelsPerByte))
+        return false;
     if (tileW == 0 || tileH == 0 || tileX0 > x0 || tileY0 > y0 || tileX0 + tileW <= x0 ||
         tileY0 + tileH <= y0)
         return false;
@@ -166,9 +174,11 @@ ImagePtr DecodeWithOpenJpeg(Bytes file) {
     }
     ImagePtr image(raw);
     // The JP2 header boxes may describe the image differently from the codestream.
-    if (!ImageSizeAllowed(std::int64_t(image->x1) - image->x0,
-                          std::int64_t(image->y1) - image->y0) ||
-        image->numcomps < 1 || image->numcomps > kMaxComponents)
+    const std::int64_t width = std::int64_t(image->x1) - image->x0;
+    const std::int64_t height = std::int64_t(image->y1) - image->y0;
+    if (!ImageSizeAllowed(width, height) ||
+        !FileCanHold(width, height, file.size(), kMaxPixelsPerByte) || image->numcomps < 1 ||
+        image->numcomps > kMaxComponents)
         return nullptr;
     if (!opj_decode(codec.get(), stream.get(), image.get()) ||
         !opj_end_decompress(codec.get(), stream.get()))

@@ -40,6 +40,22 @@ void OnProgress(j_common_ptr cinfo) {
     if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
 }
 
+// Huffman coding spends at least one bit on every 8x8 block of every component, so a file too
+// small for that cannot hold the picture it declares. Arithmetic coding can code a plain area in
+// less; such files get the bound every reader applies.
+constexpr std::int64_t kArithmeticPixelsPerByte = 1024;
+
+bool DataCanFill(const jpeg_decompress_struct& cinfo, std::size_t fileSize) {
+    if (cinfo.arith_code)
+        return FileCanHold(cinfo.image_width, cinfo.image_height, fileSize,
+                           kArithmeticPixelsPerByte);
+    std::uint64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        blocks +=
+            std::uint64_t(cinfo.comp_info[c].width_in_blocks) * cinfo.comp_info[c].height_in_blocks;
+    return blocks <= std::uint64_t(fileSize) * 8;
+}
+
 bool MatchesJpeg(Bytes file) {
     return file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF;
 }
@@ -77,7 +93,9 @@ bool Decode(Bytes file, JpegJob& job) {
     cinfo.progress = &job.progress;
     jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_read_header(&cinfo, TRUE);
-    if (!ImageSizeAllowed(cinfo.image_width, cinfo.image_height)) return false;
+    if (!ImageSizeAllowed(cinfo.image_width, cinfo.image_height) ||
+        !DataCanFill(cinfo, file.size()))
+        return false;
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;

@@ -176,7 +176,16 @@ dib PaletteFromFlattened(const dib& rgb, std::vector<PaletteColor> colors) {
     return result;
 }
 
-dib DecodeWithQt(Bytes file, const char* format) {
+// The most pixels one byte of each format can produce: deflate expands at most 1032-fold and a
+// pixel takes at least one bit; an LZW code has at least 3 bits and stands for at most 4096
+// pixels; TIFF's fax codings spend about a bit on a blank row; lossless WebP codes a plain area
+// in almost nothing, so it gets a generous bound of our own.
+constexpr std::int64_t kPngPixelsPerByte = 1032 * 8;
+constexpr std::int64_t kGifPixelsPerByte = 4096 * 8 / 3;
+constexpr std::int64_t kTiffPixelsPerByte = 32768;
+constexpr std::int64_t kWebpPixelsPerByte = 1024;
+
+dib DecodeWithQt(Bytes file, const char* format, std::int64_t pixelsPerByte) {
     LimitQtAllocations();
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
@@ -186,7 +195,10 @@ dib DecodeWithQt(Bytes file, const char* format) {
     reader.setDecideFormatFromContent(false);
     // Refuse before Qt allocates anything when the header already declares too much.
     const QSize declared = reader.size();
-    if (declared.isValid() && !ImageSizeAllowed(declared.width(), declared.height())) return dib{};
+    if (declared.isValid() &&
+        (!ImageSizeAllowed(declared.width(), declared.height()) ||
+         !FileCanHold(declared.width(), declared.height(), file.size(), pixelsPerByte)))
+        return dib{};
     // Some of Qt's readers leave pixels unwritten (16-bit PNG with a transparent colour key,
     // damaged GIF frames). Handing them a cleared image of the right size and format, which
     // they decode into, makes such pixels transparent instead of leftover heap contents.
@@ -197,7 +209,9 @@ dib DecodeWithQt(Bytes file, const char* format) {
         image.fill(0);
     }
     if (!reader.read(&image) || image.isNull()) return dib{};
-    if (!ImageSizeAllowed(image.width(), image.height())) return dib{};
+    if (!ImageSizeAllowed(image.width(), image.height()) ||
+        !FileCanHold(image.width(), image.height(), file.size(), pixelsPerByte))
+        return dib{};
     return FromQImage(std::move(image));
 }
 
@@ -223,18 +237,18 @@ bool MatchesWebp(Bytes file) {
 }
 
 dib DecodePng(Bytes file) {
-    return DecodeWithQt(file, "png");
+    return DecodeWithQt(file, "png", kPngPixelsPerByte);
 }
 dib DecodeGif(Bytes file) {
-    dib image = DecodeWithQt(file, "gif");
+    dib image = DecodeWithQt(file, "gif", kGifPixelsPerByte);
     if (!image.poi || image.pmi->bmiHeader.biBitCount != 24) return image;
     return PaletteFromFlattened(image, GifColorTable(file));
 }
 dib DecodeTiff(Bytes file) {
-    return DecodeWithQt(file, "tiff");
+    return DecodeWithQt(file, "tiff", kTiffPixelsPerByte);
 }
 dib DecodeWebp(Bytes file) {
-    return DecodeWithQt(file, "webp");
+    return DecodeWithQt(file, "webp", kWebpPixelsPerByte);
 }
 
 }  // namespace

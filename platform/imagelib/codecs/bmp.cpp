@@ -372,9 +372,8 @@ dib DecodeBmp(Bytes file) {
     } else {
         // Runs hold at most 255 pixels in two bytes; a tiny file cannot honestly describe a
         // huge picture, so it does not get to allocate one.
-        const std::uint64_t length = h.imageSize ? h.imageSize : available;
-        if (std::uint64_t(h.width) * h.height > length * 256 + (std::uint64_t(1) << 24))
-            return dib{};
+        const std::size_t length = h.imageSize ? std::size_t(h.imageSize) : available;
+        if (!FileCanHold(h.width, h.height, length, 256)) return dib{};
     }
     return h.bits <= 8 ? DecodePaletteImage(file, h) : DecodeDirectImage(file, h);
 }

@@ -161,5 +161,65 @@ TEST(DecompressionBombs, OwnRunLengthFormatsAreRefusedQuickly) {
     ExpectRefusedQuickly(tga.bytes, "TGA RLE");
 }
 
+// Files big enough to hold what they declare, so that the side and pixel limits themselves must
+// refuse them (65535 x 8193 is just above 512 megapixels).
+void ExpectRefused(const ByteVector& file, const std::string& what) {
+    DecodedImage image(DecodeImage(Bytes(file.data(), file.size())));
+    EXPECT_FALSE(image.ok()) << what;
+}
+
+ByteVector PngDeclaring(unsigned width, unsigned height, std::size_t padding) {
+    FileBuilder png;
+    png.u8(0x89).text("PNG\r\n\x1a\n");
+    PngChunk(png, "IHDR", FileBuilder().u32be(width).u32be(height).u8(1).u8(0).fill(3).bytes);
+    PngChunk(png, "teXt", FileBuilder().text("Comment").u8(0).fill(padding, 'x').bytes);
+    const std::size_t rows = std::min<std::size_t>(height, 2);  // enough for the loadable ones
+    PngChunk(png, "IDAT", Deflated(rows * (1 + (width + 7) / 8)));
+    PngChunk(png, "IEND", {});
+    return png.bytes;
+}
+
+TEST(ImageLimits, SidesAndPixelCountHoldForTheLibraryFormats) {
+    EXPECT_TRUE(DecodedImage(DecodeImage(Bytes(PngDeclaring(65535, 1, 0)))).ok());
+    ExpectRefused(PngDeclaring(65536, 1, 0), "PNG 65536 wide");
+    ExpectRefused(PngDeclaring(1, 65536, 0), "PNG 65536 high");
+    ExpectRefused(PngDeclaring(65535, 8193, 100000), "PNG above 512 megapixels");
+
+    FileBuilder gif;
+    gif.text("GIF89a").u16le(65535).u16le(8193).u8(0x80).u8(0).u8(0).fill(6, 0);
+    for (int i = 0; i < 400; ++i) gif.u8(0x21).u8(0xFE).u8(255).fill(255, 'x').u8(0);
+    gif.u8(0x2C).u16le(0).u16le(0).u16le(65535).u16le(8193).u8(0);
+    gif.u8(2).u8(2).u8(0x4C).u8(0x01).u8(0).u8(0x3B);
+    ExpectRefused(gif.bytes, "GIF above 512 megapixels");
+
+    // A JPEG with 8.4 million blocks needs a megabyte: comment segments provide it.
+    ByteVector jpeg = Written("jpg");
+    const std::size_t sof = Find(jpeg, {0xFF, 0xC0});
+    PutBe(jpeg, sof + 5, 8193, 2);
+    PutBe(jpeg, sof + 7, 65535, 2);
+    FileBuilder comments;
+    for (int i = 0; i < 20; ++i) comments.u8(0xFF).u8(0xFE).u16be(65533).fill(65531, 'x');
+    jpeg.insert(jpeg.begin() + 2, comments.bytes.begin(), comments.bytes.end());
+    ExpectRefused(jpeg, "JPEG above 512 megapixels");
+
+    for (const std::uint32_t width : {65535u, 65536u}) {
+        FileBuilder tiff;  // width x 1, uncompressed, with its one row present
+        tiff.text("II").u16le(42).u32le(8).u16le(8);
+        auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
+            tiff.u16le(tag).u16le(type).u32le(1);
+            if (type == 3)
+                tiff.u16le(value).u16le(0);
+            else
+                tiff.u32le(value);
+        };
+        entry(256, 4, width), entry(257, 4, 1), entry(258, 3, 8), entry(259, 3, 1);
+        entry(262, 3, 1), entry(273, 4, 8 + 2 + 8 * 12 + 4), entry(277, 3, 1);
+        entry(279, 4, width);
+        tiff.u32le(0).fill(width, 0x80);
+        const DecodedImage image(DecodeImage(Bytes(tiff.bytes)));
+        EXPECT_EQ(image.ok(), width == 65535u) << "TIFF " << width << " wide";
+    }
+}
+
 }  // namespace
 }  // namespace lumivane::test

@@ -105,28 +105,50 @@ dib FromQImage(QImage image) {
     return out;
 }
 
-// GIF's colour table as the file stores it: the first image's local table, else the global one.
-std::vector<PaletteColor> GifColorTable(Bytes file) {
-    ByteReader r(file, 10);
+// What a GIF declares before its first frame's pixels: screen, colour tables, frame size.
+struct GifLayout {
+    int screenWidth = 0, screenHeight = 0;
+    Bytes globalTable, localTable;
+    bool haveFrame = false;
+    int frameWidth = 0, frameHeight = 0;
+    bool failed = false;
+};
+
+GifLayout ReadGifLayout(Bytes file) {
+    GifLayout gif;
+    ByteReader r(file, 6);
+    gif.screenWidth = r.u16le();
+    gif.screenHeight = r.u16le();
     const unsigned flags = r.u8();
     r.skip(2);
-    Bytes table = (flags & 0x80) ? r.take(3u << ((flags & 7) + 1)) : Bytes{};
+    if (flags & 0x80) gif.globalTable = r.take(3u << ((flags & 7) + 1));
     while (!r.failed() && r.remaining() > 0) {
         const unsigned block = r.u8();
         if (block == 0x21) {  // extension: label, then sub-blocks up to an empty one
             r.skip(1);
             for (unsigned n = r.u8(); n != 0 && !r.failed(); n = r.u8()) r.skip(n);
         } else if (block == 0x2C) {  // image descriptor
-            r.skip(8);
+            r.skip(4);
+            gif.frameWidth = r.u16le();
+            gif.frameHeight = r.u16le();
             const unsigned local = r.u8();
-            if (local & 0x80) table = r.take(3u << ((local & 7) + 1));
+            if (local & 0x80) gif.localTable = r.take(3u << ((local & 7) + 1));
+            gif.haveFrame = true;
             break;
         } else {
             break;
         }
     }
+    gif.failed = r.failed();
+    return gif;
+}
+
+// GIF's colour table as the file stores it: the first image's local table, else the global one.
+std::vector<PaletteColor> GifColorTable(Bytes file) {
+    const GifLayout gif = ReadGifLayout(file);
+    const Bytes table = gif.localTable.empty() ? gif.globalTable : gif.localTable;
     std::vector<PaletteColor> colors;
-    if (r.failed()) return colors;
+    if (gif.failed) return colors;
     for (std::size_t i = 0; i + 2 < table.size(); i += 3)
         colors.push_back({table[i], table[i + 1], table[i + 2]});
     return colors;
@@ -239,7 +261,20 @@ bool MatchesWebp(Bytes file) {
 dib DecodePng(Bytes file) {
     return DecodeWithQt(file, "png", kPngPixelsPerByte);
 }
+// Qt's GIF reader allocates the logical screen (or, when that is empty, the first frame) before
+// it reports a size, so both are checked here first.
+bool GifSizesAcceptable(Bytes file) {
+    const GifLayout gif = ReadGifLayout(file);
+    auto acceptable = [&](int w, int h) {
+        return w == 0 || h == 0 ||
+               (ImageSizeAllowed(w, h) && FileCanHold(w, h, file.size(), kGifPixelsPerByte));
+    };
+    return acceptable(gif.screenWidth, gif.screenHeight) &&
+           (!gif.haveFrame || acceptable(gif.frameWidth, gif.frameHeight));
+}
+
 dib DecodeGif(Bytes file) {
+    if (!GifSizesAcceptable(file)) return dib{};
     dib image = DecodeWithQt(file, "gif", kGifPixelsPerByte);
     if (!image.poi || image.pmi->bmiHeader.biBitCount != 24) return image;
     return PaletteFromFlattened(image, GifColorTable(file));

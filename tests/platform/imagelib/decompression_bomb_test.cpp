@@ -71,6 +71,28 @@ void PutBe(ByteVector& file, std::size_t at, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) file[at + i] = std::uint8_t(v >> (8 * (bytes - 1 - i)));
 }
 
+constexpr unsigned kUncompressed = 1, kDeflate = 8;
+
+// An 8-bit grey little-endian TIFF with one strip.
+ByteVector GreyTiff(std::uint32_t width, std::uint32_t height, unsigned compression,
+                    const ByteVector& strip) {
+    FileBuilder tiff;
+    tiff.text("II").u16le(42).u32le(8).u16le(9);
+    auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
+        tiff.u16le(tag).u16le(type).u32le(1);
+        if (type == 3)
+            tiff.u16le(value).u16le(0);
+        else
+            tiff.u32le(value);
+    };
+    const std::uint32_t dataAt = 8 + 2 + 9 * 12 + 4;
+    entry(256, 4, width), entry(257, 4, height), entry(258, 3, 8), entry(259, 3, compression);
+    entry(262, 3, 1), entry(273, 4, dataAt), entry(277, 3, 1), entry(278, 4, height);
+    entry(279, 4, std::uint32_t(strip.size()));
+    tiff.u32le(0).append(strip);
+    return tiff.bytes;
+}
+
 TEST(DecompressionBombs, QtFormatsAreRefusedQuickly) {
     FileBuilder png;
     png.u8(0x89).text("PNG\r\n\x1a\n");
@@ -90,22 +112,7 @@ TEST(DecompressionBombs, QtFormatsAreRefusedQuickly) {
     gifScreen.u8(2).u8(2).u8(0x4C).u8(0x01).u8(0).u8(0x3B);
     ExpectRefusedQuickly(gifScreen.bytes, "GIF with a huge screen");
 
-    const ByteVector strip = Deflated(100000);
-    FileBuilder tiff;
-    tiff.text("II").u16le(42).u32le(8).u16le(9);
-    auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
-        tiff.u16le(tag).u16le(type).u32le(1);
-        if (type == 3)
-            tiff.u16le(value).u16le(0);
-        else
-            tiff.u32le(value);
-    };
-    const std::uint32_t dataAt = 8 + 2 + 9 * 12 + 4;
-    entry(256, 4, kSide), entry(257, 4, kSide), entry(258, 3, 8), entry(259, 3, 8);
-    entry(262, 3, 1), entry(273, 4, dataAt), entry(277, 3, 1), entry(278, 4, kSide);
-    entry(279, 4, std::uint32_t(strip.size()));
-    tiff.u32le(0).append(strip);
-    ExpectRefusedQuickly(tiff.bytes, "TIFF");
+    ExpectRefusedQuickly(GreyTiff(kSide, kSide, kDeflate, Deflated(100000)), "TIFF");
 
     constexpr unsigned kWebpSide = 16383;  // the format's largest
     FileBuilder webp;
@@ -203,20 +210,9 @@ TEST(ImageLimits, SidesAndPixelCountHoldForTheLibraryFormats) {
     ExpectRefused(jpeg, "JPEG above 512 megapixels");
 
     for (const std::uint32_t width : {65535u, 65536u}) {
-        FileBuilder tiff;  // width x 1, uncompressed, with its one row present
-        tiff.text("II").u16le(42).u32le(8).u16le(8);
-        auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
-            tiff.u16le(tag).u16le(type).u32le(1);
-            if (type == 3)
-                tiff.u16le(value).u16le(0);
-            else
-                tiff.u32le(value);
-        };
-        entry(256, 4, width), entry(257, 4, 1), entry(258, 3, 8), entry(259, 3, 1);
-        entry(262, 3, 1), entry(273, 4, 8 + 2 + 8 * 12 + 4), entry(277, 3, 1);
-        entry(279, 4, width);
-        tiff.u32le(0).fill(width, 0x80);
-        const DecodedImage image(DecodeImage(Bytes(tiff.bytes)));
+        // width x 1, uncompressed, with its one row present
+        const DecodedImage image(
+            DecodeImage(Bytes(GreyTiff(width, 1, kUncompressed, ByteVector(width, 0x80)))));
         EXPECT_EQ(image.ok(), width == 65535u) << "TIFF " << width << " wide";
     }
 }

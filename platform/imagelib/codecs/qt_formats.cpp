@@ -110,7 +110,7 @@ struct GifLayout {
     int screenWidth = 0, screenHeight = 0;
     Bytes globalTable, localTable;
     bool haveFrame = false;
-    int frameWidth = 0, frameHeight = 0;
+    int frameLeft = 0, frameTop = 0, frameWidth = 0, frameHeight = 0;
     bool failed = false;
 };
 
@@ -128,7 +128,8 @@ GifLayout ReadGifLayout(Bytes file) {
             r.skip(1);
             for (unsigned n = r.u8(); n != 0 && !r.failed(); n = r.u8()) r.skip(n);
         } else if (block == 0x2C) {  // image descriptor
-            r.skip(4);
+            gif.frameLeft = r.u16le();
+            gif.frameTop = r.u16le();
             gif.frameWidth = r.u16le();
             gif.frameHeight = r.u16le();
             const unsigned local = r.u8();
@@ -261,20 +262,22 @@ bool MatchesWebp(Bytes file) {
 dib DecodePng(Bytes file) {
     return DecodeWithQt(file, "png", kPngPixelsPerByte);
 }
-// Qt's GIF reader allocates the logical screen (or, when that is empty, the first frame) before
-// it reports a size, so both are checked here first.
-bool GifSizesAcceptable(Bytes file) {
+// Qt's GIF reader allocates the picture before it reports a size: the logical screen, widened
+// to take in the first frame. So that size is checked here first.
+bool GifSizeAcceptable(Bytes file) {
     const GifLayout gif = ReadGifLayout(file);
-    auto acceptable = [&](int w, int h) {
-        return w == 0 || h == 0 ||
-               (ImageSizeAllowed(w, h) && FileCanHold(w, h, file.size(), kGifPixelsPerByte));
-    };
-    return acceptable(gif.screenWidth, gif.screenHeight) &&
-           (!gif.haveFrame || acceptable(gif.frameWidth, gif.frameHeight));
+    int width = gif.screenWidth, height = gif.screenHeight;
+    if (gif.haveFrame) {
+        width = std::max(width, gif.frameLeft + gif.frameWidth);
+        height = std::max(height, gif.frameTop + gif.frameHeight);
+    }
+    return width == 0 || height == 0 ||  // nothing to allocate; Qt refuses such a file
+           (ImageSizeAllowed(width, height) &&
+            FileCanHold(width, height, file.size(), kGifPixelsPerByte));
 }
 
 dib DecodeGif(Bytes file) {
-    if (!GifSizesAcceptable(file)) return dib{};
+    if (!GifSizeAcceptable(file)) return dib{};
     dib image = DecodeWithQt(file, "gif", kGifPixelsPerByte);
     if (!image.poi || image.pmi->bmiHeader.biBitCount != 24) return image;
     return PaletteFromFlattened(image, GifColorTable(file));

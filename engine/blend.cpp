@@ -1,0 +1,161 @@
+// The fast blend. Per bitmap row it finds, with the exact formula, the run of columns whose
+// source pixel lies inside the motif, then walks that run computing source coordinates in double
+// precision; wherever the double result could round differently from the extended-precision
+// formula it falls back to the exact formula, so the output equals DibRotxxxReference's.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <system_error>
+#include <thread>
+
+#include "engine/blend.h"
+#include "engine/blend_pixel.h"
+#include "engine/blend_plan.h"
+
+namespace lumivane {
+
+namespace {
+
+using i64 = std::int64_t;
+
+// Adding and subtracting 1.5 * 2^52 rounds a double below 2^51 in magnitude to a whole number,
+// halves to even, without a library call.
+constexpr double kRoundingShift = 6755399441055744.0;
+// Below this many pixels a second thread costs more than it saves.
+constexpr i64 kMinPixelsPerThread = i64(1) << 16;
+
+// First k in [lo, hi + 1) for which pred holds; pred must be false up to some k and true from it.
+template <class Pred>
+i64 FirstTrue(i64 lo, i64 hi, Pred pred) {
+    i64 a = lo, b = hi + 1;
+    while (a < b) {
+        const i64 mid = a + (b - a) / 2;
+        if (pred(mid))
+            b = mid;
+        else
+            a = mid + 1;
+    }
+    return a;
+}
+
+// Narrows [lo, hi] to the k where minV <= g(k) <= maxV. g is monotone in k (each step of the
+// source formula is a monotone rounding of a linear function), so that set is one run.
+template <class G>
+void NarrowToRange(i64& lo, i64& hi, G g, i64 minV, i64 maxV) {
+    if (lo > hi) return;
+    const i64 l = lo, h = hi;
+    if (g(l) <= g(h)) {
+        lo = FirstTrue(l, h, [&](i64 k) { return g(k) >= minV; });
+        hi = FirstTrue(l, h, [&](i64 k) { return g(k) > maxV; }) - 1;
+    } else {
+        lo = FirstTrue(l, h, [&](i64 k) { return g(k) <= maxV; });
+        hi = FirstTrue(l, h, [&](i64 k) { return g(k) < minV; }) - 1;
+    }
+}
+
+class RowBlender {
+public:
+    RowBlender(const BlendPlan& p, const dib& di, const dib& mask, Surface& bit)
+        : p_(p),
+          motifTop_(static_cast<const BYTE*>(di.poi) + i64(p.height - 1) * di.bytew),
+          motifStride_(di.bytew),
+          mask_(static_cast<const BYTE*>(mask.poi)),
+          maskStride_(mask.bytew),
+          bit_(bit),
+          k0_(std::max<i64>(0, -p.left)),
+          k1_(std::min<i64>(p.boxW, bit.Width() - p.left) - 1),
+          ax_(double(p.c * p.f)),
+          ay_(double(p.s * p.f)) {}
+
+    // Box rows [r0, r1), all inside the bitmap.
+    void Rows(i64 r0, i64 r1) const {
+        for (i64 r = r0; r < r1; ++r) Row(r);
+    }
+
+private:
+    void Row(i64 r) const {
+        const i64 dy = r - p_.bcy;
+        i64 lo = k0_, hi = k1_;
+        NarrowToRange(lo, hi, [&](i64 k) { return p_.SourceX(k - p_.bcx, dy); }, 0, p_.width - 1);
+        NarrowToRange(lo, hi, [&](i64 k) { return p_.SourceY(k - p_.bcx, dy); }, 0, p_.height - 1);
+        if (lo > hi) return;
+
+        // Every term of both formulas is at most `bound` in magnitude. The extended-precision
+        // result lies within 4 * bound * 2^-64 of the exact value, the double one within
+        // bound * 2^-50; so when the double value is further than `slack` from a half, both
+        // round to the same whole number.
+        const long double bound =
+            (std::max(std::abs(lo - p_.bcx), std::abs(hi - p_.bcx)) + std::abs(dy)) * p_.f;
+        const double slack = double((bound + 1) * 0x1p-48L);
+        const double limit = slack < 0.125 ? 0.5 - slack : 0.0;  // 0: always exact
+        const double cx = double(-(p_.s * dy) * p_.f);
+        const double cy = double((p_.c * dy) * p_.f);
+
+        BYTE* target = bit_.ScanLine(int(p_.top + r)) + 4 * (p_.left + lo);
+        double dx = double(lo - p_.bcx);
+        for (i64 k = lo; k <= hi; ++k, dx += 1.0, target += 4) {
+            const double vx = ax_ * dx + cx;
+            const double vy = ay_ * dx + cy;
+            const double rx = (vx + kRoundingShift) - kRoundingShift;
+            const double ry = (vy + kRoundingShift) - kRoundingShift;
+            i64 sx, sy;
+            if (std::fabs(vx - rx) < limit && std::fabs(vy - ry) < limit) {
+                sx = i64(rx) + p_.mcx;
+                sy = i64(ry) + p_.mcy;
+            } else {
+                sx = p_.SourceX(k - p_.bcx, dy);
+                sy = p_.SourceY(k - p_.bcx, dy);
+            }
+            // Inside the run both always hold; kept so no slip could ever read out of bounds.
+            if (std::uint64_t(sx) >= std::uint64_t(p_.width) ||
+                std::uint64_t(sy) >= std::uint64_t(p_.height))
+                continue;
+            const BYTE* bgr = motifTop_ - sy * motifStride_ + 3 * sx;
+            // Stored row sy, not picture row sy: the mask is applied mirrored top to bottom.
+            const BYTE m = mask_[sy * maskStride_ + 3 * sx + 2];
+            BlendPixel(bgr, m, target);
+        }
+    }
+
+    const BlendPlan& p_;
+    const BYTE* motifTop_;  // stored row of picture row 0
+    i64 motifStride_;
+    const BYTE* mask_;
+    i64 maskStride_;
+    Surface& bit_;
+    i64 k0_, k1_;  // box columns inside the bitmap
+    double ax_, ay_;
+};
+
+}  // namespace
+
+void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx,
+               int offy, int zoom) {
+    const auto plan = PlanBlend(di, mask, bit, winkel, offx, offy, zoom);
+    if (!plan) return;
+    const BlendPlan& p = *plan;
+    const i64 r0 = std::max<i64>(0, -p.top);
+    const i64 r1 = std::min<i64>(p.boxH, bit.Height() - p.top);
+    const i64 columns = std::min<i64>(p.boxW, bit.Width() - p.left) - std::max<i64>(0, -p.left);
+    if (r0 >= r1 || columns <= 0) return;
+
+    const RowBlender blender(p, di, mask, bit);
+    // Rows are independent: the second core takes the lower half.
+    if ((r1 - r0) * columns >= 2 * kMinPixelsPerThread && std::thread::hardware_concurrency() > 1) {
+        const i64 middle = r0 + (r1 - r0) / 2;
+        std::thread helper;
+        try {
+            helper = std::thread([&] { blender.Rows(middle, r1); });
+        } catch (const std::system_error&) {
+            // No thread to be had: this thread does all rows below.
+        }
+        if (helper.joinable()) {
+            blender.Rows(r0, middle);
+            helper.join();
+            return;
+        }
+    }
+    blender.Rows(r0, r1);
+}
+
+}  // namespace lumivane

@@ -1,6 +1,9 @@
 // Mixing one motif colour into one bitmap pixel.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -8,13 +11,18 @@ namespace lumivane {
 // bgr: the motif pixel's blue, green, red; target: the bitmap pixel (blue, green, red, fourth).
 // m weighs the bitmap pixel and 255 - m the motif; the sums are divided rounding down and the
 // fourth byte becomes 0.
+// Read and written as one 32-bit word: byte stores could alias anything and would make the
+// compiler reload every loop invariant.
 inline void BlendPixel(const BYTE* bgr, BYTE m, BYTE* target) {
-    const unsigned keep = m;
-    const unsigned take = 255u - m;
-    target[0] = BYTE((bgr[0] * take + target[0] * keep) / 255u);
-    target[1] = BYTE((bgr[1] * take + target[1] * keep) / 255u);
-    target[2] = BYTE((bgr[2] * take + target[2] * keep) / 255u);
-    target[3] = 0;
+    std::uint32_t d;
+    std::memcpy(&d, target, 4);
+    const std::uint32_t keep = m;
+    const std::uint32_t take = 255u - m;
+    const std::uint32_t b = (bgr[0] * take + (d & 0xFF) * keep) / 255u;
+    const std::uint32_t g = (bgr[1] * take + ((d >> 8) & 0xFF) * keep) / 255u;
+    const std::uint32_t r = (bgr[2] * take + ((d >> 16) & 0xFF) * keep) / 255u;
+    d = b | (g << 8) | (r << 16);
+    std::memcpy(target, &d, 4);
 }
 
 }  // namespace lumivane

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <emmintrin.h>
 #include <system_error>
 #include <thread>
 
@@ -75,7 +76,13 @@ public:
           k0_(std::max<i64>(0, -p.left)),
           k1_(std::min<i64>(p.boxW, bit.Width() - p.left) - 1),
           ax_(double(p.c * p.f)),
-          ay_(double(p.s * p.f)) {}
+          ay_(double(p.s * p.f)) {
+        const i64 ahead = 2;
+        const i64 px = i64(std::lround(double(-p.s * p.f * ahead)));
+        const i64 py = i64(std::lround(double(p.c * p.f * ahead)));
+        motifAhead_ = -py * motifStride_ + 3 * px;
+        maskAhead_ = py * maskStride_ + 3 * px;
+    }
 
     // Box rows [r0, r1), all inside the bitmap. A turned motif is read along slanted lines; so
     // that the motif and mask rows a band touches stay in the cache, a band of rows is walked in
@@ -114,16 +121,17 @@ private:
                       p_.height - 1);
         if (run.lo > run.hi) return run;
 
-        // Every term of both formulas is at most `bound` in magnitude. The extended-precision
-        // result lies within 4 * bound * 2^-64 of the exact value, the double one within
-        // bound * 2^-50; so when the double value is further than `slack` from a half, both
-        // round to the same whole number.
+        // Every term of both formulas, the motif centre included, is at most `bound` in
+        // magnitude. The extended-precision result lies within 4 * bound * 2^-64 of the exact
+        // value, the double one within bound * 2^-50; so when the double value is further than
+        // `slack` from a half, both round to the same whole number.
         const long double bound =
-            (std::max(std::abs(run.lo - p_.bcx), std::abs(run.hi - p_.bcx)) + std::abs(dy)) * p_.f;
+            (std::max(std::abs(run.lo - p_.bcx), std::abs(run.hi - p_.bcx)) + std::abs(dy)) * p_.f +
+            std::max(p_.mcx, p_.mcy);
         const double slack = double((bound + 1) * 0x1p-48L);
         run.limit = slack < 0.125 ? 0.5 - slack : 0.0;  // 0: always the exact formula
-        run.cx = double(-(p_.s * dy) * p_.f);
-        run.cy = double((p_.c * dy) * p_.f);
+        run.cx = double(-(p_.s * dy) * p_.f + p_.mcx);
+        run.cy = double((p_.c * dy) * p_.f + p_.mcy);
         run.target = bit_.ScanLine(int(p_.top + r)) + 4 * p_.left;
         return run;
     }
@@ -131,34 +139,41 @@ private:
     // Box columns [from, to] of one run.
     void BlendSpan(const RowRun& run, i64 from, i64 to) const {
         // Locals throughout: the compiler then keeps them in registers across the pixel stores.
-        const double ax = ax_, ay = ay_, cx = run.cx, cy = run.cy, limit = run.limit;
-        const i64 bcx = p_.bcx, mcx = p_.mcx, mcy = p_.mcy, dy = run.dy;
-        const std::uint64_t width = p_.width, height = p_.height;
+        // Source column and row are computed side by side in the two lanes of one register,
+        // the motif centre already added in.
+        const __m128d a = _mm_set_pd(ay_, ax_), c = _mm_set_pd(run.cy, run.cx);
+        const __m128d limit = _mm_set1_pd(run.limit), shift = _mm_set1_pd(kRoundingShift);
+        const __m128d one = _mm_set1_pd(1.0), signBit = _mm_set1_pd(-0.0);
+        const std::uint32_t width = std::uint32_t(p_.width), height = std::uint32_t(p_.height);
         const BYTE* const motifTop = motifTop_;
         const BYTE* const mask = mask_;
         const i64 motifStride = motifStride_, maskStride = maskStride_;
+        const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
         BYTE* target = run.target + 4 * from;
-        double dx = double(from - bcx);
-        for (i64 k = from; k <= to; ++k, dx += 1.0, target += 4) {
-            const double vx = ax * dx + cx;
-            const double vy = ay * dx + cy;
-            const double rx = (vx + kRoundingShift) - kRoundingShift;
-            const double ry = (vy + kRoundingShift) - kRoundingShift;
-            i64 sx, sy;
-            if (std::fabs(vx - rx) < limit && std::fabs(vy - ry) < limit) [[likely]] {
-                sx = i64(rx) + mcx;
-                sy = i64(ry) + mcy;
+        __m128d dx = _mm_set1_pd(double(from - p_.bcx));
+        for (i64 k = from; k <= to; ++k, dx = _mm_add_pd(dx, one), target += 4) {
+            const __m128d v = _mm_add_pd(_mm_mul_pd(a, dx), c);
+            const __m128d rounded = _mm_sub_pd(_mm_add_pd(v, shift), shift);
+            const __m128d off = _mm_andnot_pd(signBit, _mm_sub_pd(v, rounded));
+            std::uint32_t sx, sy;
+            if (_mm_movemask_pd(_mm_cmplt_pd(off, limit)) == 3) [[likely]] {
+                const std::uint64_t both = _mm_cvtsi128_si64(_mm_cvttpd_epi32(rounded));
+                sx = std::uint32_t(both);
+                sy = std::uint32_t(both >> 32);
             } else {
-                sx = p_.SourceX(k - bcx, dy);
-                sy = p_.SourceY(k - bcx, dy);
+                sx = std::uint32_t(p_.SourceX(k - p_.bcx, run.dy));
+                sy = std::uint32_t(p_.SourceY(k - p_.bcx, run.dy));
             }
             // Inside the run both always hold; kept so no slip could ever read out of bounds.
-            if (std::uint64_t(sx) >= width || std::uint64_t(sy) >= height) [[unlikely]]
+            if (sx >= width || sy >= height) [[unlikely]]
                 continue;
-            const BYTE* bgr = motifTop - sy * motifStride + 3 * sx;
+            const BYTE* bgr = motifTop - i64(sy) * motifStride + 3 * i64(sx);
             // Stored row sy, not picture row sy: the mask is applied mirrored top to bottom.
-            const BYTE m = mask[sy * maskStride + 3 * sx + 2];
-            BlendPixel(bgr, m, target);
+            const BYTE* weight = mask + i64(sy) * maskStride + 3 * i64(sx) + 2;
+            // The rows below come next in this strip; fetch their motif and mask bytes early.
+            __builtin_prefetch(bgr + motifAhead);
+            __builtin_prefetch(weight + maskAhead);
+            BlendPixelPacked(bgr, *weight, target);
         }
     }
 
@@ -170,6 +185,7 @@ private:
     Surface& bit_;
     i64 k0_, k1_;  // box columns inside the bitmap
     double ax_, ay_;
+    i64 motifAhead_ = 0, maskAhead_ = 0;
 };
 
 }  // namespace

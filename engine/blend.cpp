@@ -2,10 +2,10 @@
 // source pixel lies inside the motif, then walks that run computing source coordinates in double
 // precision; wherever the double result could round differently from the extended-precision
 // formula it falls back to the exact formula, so the output equals DibRotxxxReference's.
+#include <emmintrin.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <emmintrin.h>
 #include <system_error>
 #include <thread>
 
@@ -59,13 +59,13 @@ void NarrowToRange(i64& lo, i64& hi, G g, i64 minV, i64 maxV) {
 struct RowRun {
     i64 lo = 0, hi = -1;
     i64 dy = 0;
-    double cx = 0, cy = 0;  // the dy terms of the source formulas
-    double limit = 0;       // distance from a half below which the double rounding is trusted
+    double cx = 0, cy = 0;   // the dy terms of the source formulas
+    double limit = 0;        // distance from a half below which the double rounding is trusted
     BYTE* target = nullptr;  // bitmap pixel of box column 0
 };
 
 class RowBlender {
-public:
+  public:
     RowBlender(const BlendPlan& p, const dib& di, const dib& mask, Surface& bit)
         : p_(p),
           motifTop_(static_cast<const BYTE*>(di.poi) + i64(p.height - 1) * di.bytew),
@@ -108,17 +108,17 @@ public:
         }
     }
 
-private:
+  private:
     RowRun MakeRun(i64 r) const {
         RowRun run;
         run.dy = r - p_.bcy;
         const i64 dy = run.dy;
         run.lo = k0_;
         run.hi = k1_;
-        NarrowToRange(run.lo, run.hi, [&](i64 k) { return p_.SourceX(k - p_.bcx, dy); }, 0,
-                      p_.width - 1);
-        NarrowToRange(run.lo, run.hi, [&](i64 k) { return p_.SourceY(k - p_.bcx, dy); }, 0,
-                      p_.height - 1);
+        NarrowToRange(
+            run.lo, run.hi, [&](i64 k) { return p_.SourceX(k - p_.bcx, dy); }, 0, p_.width - 1);
+        NarrowToRange(
+            run.lo, run.hi, [&](i64 k) { return p_.SourceY(k - p_.bcx, dy); }, 0, p_.height - 1);
         if (run.lo > run.hi) return run;
 
         // Every term of both formulas, the motif centre included, is at most `bound` in
@@ -190,8 +190,8 @@ private:
 
 }  // namespace
 
-void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx,
-               int offy, int zoom) {
+void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx, int offy,
+               int zoom) {
     const auto plan = PlanBlend(di, mask, bit, winkel, offx, offy, zoom);
     if (!plan) return;
     const BlendPlan& p = *plan;

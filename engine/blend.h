@@ -15,12 +15,12 @@ namespace lumivane {
 // Draws nothing when the motif or mask has no pixels or is not 24 bits, their sizes differ, the
 // zoom is 0 or below, or the angle is not finite. Uses both cores on large pictures; the result
 // is the same as DibRotxxxReference's, bit for bit.
-void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx,
-               int offy, int zoom);
+void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx, int offy,
+               int zoom);
 
 // The same blend computed literally, pixel by pixel through getpixel: the yardstick for the
 // fast one.
-void DibRotxxxReference(const dib& di, const dib& mask, Surface& bit, long double winkel,
-                        int offx, int offy, int zoom);
+void DibRotxxxReference(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx,
+                        int offy, int zoom);
 
 }  // namespace lumivane

@@ -8,8 +8,8 @@
 
 namespace lumivane {
 
-void DibRotxxxReference(const dib& di, const dib& mask, Surface& bit, long double winkel,
-                        int offx, int offy, int zoom) {
+void DibRotxxxReference(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx,
+                        int offy, int zoom) {
     const auto plan = PlanBlend(di, mask, bit, winkel, offx, offy, zoom);
     if (!plan) return;
     const BlendPlan& p = *plan;

@@ -16,7 +16,9 @@ using i64 = std::int64_t;
 
 // The band weight at a position `inside` pixels past the band's inner edge (1..mw): falls by
 // 255/mw per pixel inwards, rounded down. 64-bit, so a typed huge width cannot overflow.
-int BandWeight(i64 inside, i64 mw) { return int(inside * 255 / mw); }
+int BandWeight(i64 inside, i64 mw) {
+    return int(inside * 255 / mw);
+}
 
 // Writes one picture row's weights into the red bytes of its stored row.
 void PutRow(const dib& mask, int y, int height, const int* weights, int width) {
@@ -36,34 +38,49 @@ void BuildRectangular(const dib& mask, int width, int height, i64 mw) {
         // Top and bottom bands only ever raise the weight.
         int rowWeight = 0;
         if (y < mw) rowWeight = BandWeight(mw - y, mw);
-        if (y > height - 1 - mw) rowWeight = std::max(rowWeight, BandWeight(y - (height - 1 - mw), mw));
+        if (y > height - 1 - mw)
+            rowWeight = std::max(rowWeight, BandWeight(y - (height - 1 - mw), mw));
         for (int x = 0; x < width; ++x) weights[x] = std::max(columns[x], rowWeight);
         PutRow(mask, y, height, weights.data(), width);
     }
 }
 
 // Round(sqrt(n)) for a sum of two squares. sqrt(n) is never exactly half-way (that would need
-// n = k*k + k + 1/4), and for n below 2^49 it lies further from every half than the double
-// square root's error, so the double result rounds exactly as the exact root does.
-i64 RoundedDistance(i64 n) { return i64(std::nearbyint(std::sqrt(double(n)))); }
+// n = k*k + k + 1/4) and, for n below 2^49, lies further from every half than the error of the
+// double square root; so adding one half to the double root and dropping the fraction rounds
+// exactly as the exact root does.
+i64 RoundedDistance(i64 n) {
+    return i64(std::sqrt(double(n)) + 0.5);
+}
+
+// The largest sum of squares n whose rounded root is at most t: Round(sqrt(n)) <= t exactly when
+// sqrt(n) < t + 1/2, that is n <= t*t + t. -1 when t < 0 (no n qualifies).
+i64 LargestSumRoundingTo(i64 t) {
+    if (t < 0) return -1;
+    if (t > (i64(1) << 31)) return INT64_MAX;  // beyond any sum the image sizes allow
+    return t * t + t;
+}
 
 void BuildRound(const dib& mask, int width, int height, i64 mw, i64 radiusAdjust) {
     const i64 cx = width / 2;
     const i64 cy = height / 2;
     const i64 r = std::min(cx, cy) + radiusAdjust;
     const i64 inner = r - mw;
+    // Only pixels in the ring need their distance; the others are told by comparing squares.
+    const i64 lastVisible = LargestSumRoundingTo(r);
+    const i64 lastOpaque = mw > 0 ? LargestSumRoundingTo(inner) : lastVisible;
     std::vector<int> weights(width);
     for (int y = 0; y < height; ++y) {
         const i64 dy2 = (cy - y) * (cy - y);
         for (int x = 0; x < width; ++x) {
             // 64-bit squares: the sum passes 2^31 only for sides beyond 65535, where 32 bits
             // would wrap.
-            const i64 d = RoundedDistance((cx - x) * (cx - x) + dy2);
+            const i64 n = (cx - x) * (cx - x) + dy2;
             int v = 0;
-            if (d > r)
+            if (n > lastVisible)
                 v = 255;
-            else if (mw > 0 && d > inner)
-                v = BandWeight(d - inner, mw);
+            else if (n > lastOpaque)
+                v = BandWeight(RoundedDistance(n) - inner, mw);
             weights[x] = v;
         }
         PutRow(mask, y, height, weights.data(), width);

@@ -8,7 +8,9 @@
 
 namespace lumivane {
 
-inline long double RoundHalfEven(long double v) { return std::nearbyintl(v); }
+inline long double RoundHalfEven(long double v) {
+    return std::nearbyintl(v);
+}
 
 // A whole-number field value as a 32-bit integer: rounded half to even and held inside the
 // 32-bit range, so a typed extreme value cannot overflow the integer arithmetic that follows.

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/blend_pixel.h"
 #include "engine/blend_plan.h"
 #include "engine/feather_mask.h"
 #include "platform/imagelib/imagelib.h"
@@ -39,7 +40,8 @@ struct Image {
 void FillBitmap(Surface& bit, std::uint32_t seed) {
     std::mt19937 rng(seed);
     BYTE* p = bit.Bits();
-    for (std::size_t i = 0; i < std::size_t(bit.Width()) * bit.Height() * 4; ++i) p[i] = BYTE(rng());
+    for (std::size_t i = 0; i < std::size_t(bit.Width()) * bit.Height() * 4; ++i)
+        p[i] = BYTE(rng());
 }
 
 std::vector<BYTE> Bytes(const Surface& bit) {
@@ -57,7 +59,9 @@ std::uint32_t AsBitmapPixel(DWORD colour) {
     return GetBValue(colour) | (GetGValue(colour) << 8) | (std::uint32_t(GetRValue(colour)) << 16);
 }
 
-DWORD Scrambled(int x, int y) { return DWORD(x * 2654435761u ^ y * 40503u) & 0xFFFFFF; }
+DWORD Scrambled(int x, int y) {
+    return DWORD(x * 2654435761u ^ y * 40503u) & 0xFFFFFF;
+}
 
 TEST(Blend, MixesWithTheMaskWeightRoundingDown) {
     Image motif(1, 1), mask(1, 1);
@@ -72,6 +76,20 @@ TEST(Blend, MixesWithTheMaskWeightRoundingDown) {
     EXPECT_EQ(bit.Bits()[1], (10 * 127 + 20 * 128) / 255);
     EXPECT_EQ(bit.Bits()[0], 127);
     EXPECT_EQ(bit.Bits()[3], 0);
+}
+
+TEST(Blend, PackedMixEqualsThePlainOneForEveryValue) {
+    for (int m = 0; m < 256; ++m)
+        for (int s = 0; s < 256; ++s)
+            for (int d = 0; d < 256; d += (m & 7) == 0 ? 1 : 51) {
+                const BYTE bgr[3] = {BYTE(s), BYTE(255 - s), BYTE(s ^ 0x5A)};
+                BYTE plain[4] = {BYTE(d), BYTE(255 - d), BYTE(d ^ 0xA5), 0xEE};
+                BYTE packed[4] = {plain[0], plain[1], plain[2], plain[3]};
+                lumivane::BlendPixel(bgr, BYTE(m), plain);
+                lumivane::BlendPixelPacked(bgr, BYTE(m), packed);
+                ASSERT_EQ(std::memcmp(plain, packed, 4), 0) << s << " " << d << " " << m;
+                ASSERT_EQ(packed[3], 0);
+            }
 }
 
 TEST(Blend, FullMaskKeepsTheBitmapAndEmptyMaskCopiesTheMotif) {
@@ -163,7 +181,8 @@ TEST(Blend, RoundMaskIsAppliedMirroredTopToBottom) {
     lumivane::BuildFeatherMask(mask.d, 4, true, 0);
     bool asymmetric = false;
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 24; ++x) asymmetric |= getpixel(mask.d, x, y) != getpixel(mask.d, x, 19 - y);
+        for (int x = 0; x < 24; ++x)
+            asymmetric |= getpixel(mask.d, x, y) != getpixel(mask.d, x, 19 - y);
     ASSERT_TRUE(asymmetric) << "an even height puts the circle's centre off the middle";
 
     Surface bit;
@@ -266,8 +285,8 @@ struct Scene {
     DibRotxxx(motif.d, mask.d, fast, s.winkel, s.offx, s.offy, s.zoom);
     StraightforwardBlend(motif.d, mask.d, slow, s.winkel, s.offx, s.offy, s.zoom);
     if (Bytes(fast) == Bytes(slow)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "differs at angle " << double(s.winkel) << ", zoom "
-                                         << s.zoom;
+    return ::testing::AssertionFailure()
+           << "differs at angle " << double(s.winkel) << ", zoom " << s.zoom;
 }
 
 TEST(Blend, WholePicturesMatchAStraightforwardComputation) {
@@ -291,9 +310,14 @@ TEST(Blend, FastPathEqualsTheLiteralComputation) {
         const int bitH = large ? uniform(300, 700) : uniform(1, 60);
         long double winkel;
         switch (i % 4) {
-            case 0: winkel = uniform(-720, 720); break;
-            case 1: winkel = uniform(-8, 8) * 45; break;
-            default: winkel = std::uniform_real_distribution<long double>(-400, 400)(rng);
+            case 0:
+                winkel = uniform(-720, 720);
+                break;
+            case 1:
+                winkel = uniform(-8, 8) * 45;
+                break;
+            default:
+                winkel = std::uniform_real_distribution<long double>(-400, 400)(rng);
         }
         const int zoom = i % 3 == 0 ? uniform(1, 400) : zooms[uniform(0, 10)];
         int offx = uniform(-30, 30), offy = uniform(-30, 30);

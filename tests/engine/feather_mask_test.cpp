@@ -165,8 +165,8 @@ TEST(FeatherMask, WholeMasksMatchAStraightforwardComputation) {
             for (int y = 0; y < c.h; ++y)
                 for (int x = 0; x < c.w; ++x)
                     ASSERT_EQ(m.At(x, y), ExpectedWeight(c.w, c.h, c.mw, round, c.adjust, x, y))
-                        << c.w << "x" << c.h << " mw " << c.mw << " round " << round << " at "
-                        << x << "," << y;
+                        << c.w << "x" << c.h << " mw " << c.mw << " round " << round << " at " << x
+                        << "," << y;
         }
     }
 }

@@ -59,9 +59,9 @@ void NarrowToRange(i64& lo, i64& hi, G g, i64 minV, i64 maxV) {
 struct RowRun {
     i64 lo = 0, hi = -1;
     i64 dy = 0;
-    double cx = 0, cy = 0;   // the dy terms of the source formulas
-    double limit = 0;        // distance from a half below which the double rounding is trusted
-    BYTE* target = nullptr;  // bitmap pixel of box column 0
+    double cx = 0, cy = 0;  // the dy terms of the source formulas plus the motif centre
+    double limit = 0;       // distance from a half below which the double rounding is trusted
+    BYTE* row = nullptr;    // the bitmap row it is drawn into
 };
 
 class RowBlender {
@@ -132,7 +132,7 @@ class RowBlender {
         run.limit = slack < 0.125 ? 0.5 - slack : 0.0;  // 0: always the exact formula
         run.cx = double(-(p_.s * dy) * p_.f + p_.mcx);
         run.cy = double((p_.c * dy) * p_.f + p_.mcy);
-        run.target = bit_.ScanLine(int(p_.top + r)) + 4 * p_.left;
+        run.row = bit_.ScanLine(int(p_.top + r));
         return run;
     }
 
@@ -149,7 +149,7 @@ class RowBlender {
         const BYTE* const mask = mask_;
         const i64 motifStride = motifStride_, maskStride = maskStride_;
         const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
-        BYTE* target = run.target + 4 * from;
+        BYTE* target = run.row + 4 * (p_.left + from);
         __m128d dx = _mm_set1_pd(double(from - p_.bcx));
         for (i64 k = from; k <= to; ++k, dx = _mm_add_pd(dx, one), target += 4) {
             const __m128d v = _mm_add_pd(_mm_mul_pd(a, dx), c);

@@ -32,8 +32,19 @@ inline void BlendPixelPacked(const BYTE* bgr, BYTE m, BYTE* target) {
     std::uint16_t blueGreen;
     std::memcpy(&blueGreen, bgr, 2);
     const std::uint32_t src = blueGreen | (std::uint32_t(bgr[2]) << 16);
+    if (m == 0) {
+        // Inside the feather band's inner edge, the common case: the motif pixel itself.
+        std::memcpy(target, &src, 4);
+        return;
+    }
     std::uint32_t dst;
     std::memcpy(&dst, target, 4);
+    if (m == 255) {
+        // Beyond the band's outer edge: the bitmap pixel stays, its fourth byte cleared.
+        dst &= 0x00FFFFFFu;
+        std::memcpy(target, &dst, 4);
+        return;
+    }
     const __m128i zero = _mm_setzero_si128();
     // 16-bit lanes: motif blue, bitmap blue, motif green, bitmap green, ...
     const __m128i pairs = _mm_unpacklo_epi8(

@@ -301,6 +301,27 @@ TEST(Blend, WholePicturesMatchAStraightforwardComputation) {
 TEST(Blend, FastPathEqualsTheLiteralComputation) {
     std::mt19937 rng(20240611);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto compare = [&](int w, int h, int bitW, int bitH, long double winkel, int offx, int offy,
+                       int zoom, int seed) {
+        Image motif(w, h), mask(w, h);
+        motif.Fill([&](int, int) { return DWORD(rng()) & 0xFFFFFF; });
+        mask.Fill([&](int, int) { return DWORD(rng() & 0xFF); });
+        Surface fast, slow;
+        ASSERT_TRUE(fast.SetSize(bitW, bitH) && slow.SetSize(bitW, bitH));
+        FillBitmap(fast, seed);
+        FillBitmap(slow, seed);
+        DibRotxxx(motif.d, mask.d, fast, winkel, offx, offy, zoom);
+        DibRotxxxReference(motif.d, mask.d, slow, winkel, offx, offy, zoom);
+        ASSERT_EQ(Bytes(fast), Bytes(slow))
+            << w << "x" << h << " into " << bitW << "x" << bitH << ", angle " << double(winkel)
+            << ", zoom " << zoom << ", shift " << offx << "," << offy;
+    };
+    // Typed extremes: a box far larger than the bitmap, shifts at the ends of the range.
+    for (int zoom : {INT_MAX, 1000000, 100000})
+        for (long double winkel : {0.0L, 5.0L, 90.0L, -33.3L})
+            compare(7, 5, 40, 30, winkel, zoom == INT_MAX ? INT_MIN : 3, 0, zoom, 1);
+    compare(9, 9, 20, 20, 45, INT_MAX, INT_MIN, 100, 2);
+
     const int zooms[] = {1, 3, 37, 50, 99, 100, 101, 150, 200, 333, 1000};
     for (int i = 0; i < 400; ++i) {
         const bool large = i % 40 == 0;  // big enough to be split across threads
@@ -324,19 +345,8 @@ TEST(Blend, FastPathEqualsTheLiteralComputation) {
         if (i % 10 == 7) offx = uniform(-2000000000, 2000000000);
         if (i % 10 == 8) offy = uniform(-2000000000, 2000000000);
 
-        Image motif(w, h), mask(w, h);
-        motif.Fill([&](int, int) { return DWORD(rng()) & 0xFFFFFF; });
-        mask.Fill([&](int, int) { return DWORD(rng() & 0xFF); });
-        Surface fast, slow;
-        ASSERT_TRUE(fast.SetSize(bitW, bitH) && slow.SetSize(bitW, bitH));
-        FillBitmap(fast, i);
-        FillBitmap(slow, i);
-        DibRotxxx(motif.d, mask.d, fast, winkel, offx, offy, zoom);
-        DibRotxxxReference(motif.d, mask.d, slow, winkel, offx, offy, zoom);
-        ASSERT_EQ(Bytes(fast), Bytes(slow))
-            << "scene " << i << ": " << w << "x" << h << " into " << bitW << "x" << bitH
-            << ", angle " << double(winkel) << ", zoom " << zoom << ", shift " << offx << ","
-            << offy;
+        compare(w, h, bitW, bitH, winkel, offx, offy, zoom, i);
+        if (HasFatalFailure()) return;
     }
 }
 

@@ -18,3 +18,8 @@ LONG DibColorCount(const dib& image);
 
 // Colour depth of the screen, measured through a 1 x 1 bitmap compatible with the desktop.
 LONG ScreenBitsPerPixel();
+
+// The pixel work on whole images.
+#include "image/convert_dib.h"
+#include "image/quarter_turn.h"
+#include "image/resample_dib.h"

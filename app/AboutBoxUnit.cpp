@@ -126,4 +126,6 @@ void TAboutBox::FormCreate() {
     Copyright->setText(InsertYear(Copyright->text(), QDate::currentDate().year()));
 }
 
-void TAboutBox::BitBtnXP1Click() { openUrl_(QUrl(QString::fromLatin1(kWebAddress))); }
+void TAboutBox::BitBtnXP1Click() {
+    openUrl_(QUrl(QString::fromLatin1(kWebAddress)));
+}

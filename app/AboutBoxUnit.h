@@ -16,7 +16,7 @@ QString InsertYear(const QString& caption, int year);
 class TAboutBox : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     static const char* const kWebAddress;
 
     explicit TAboutBox(QWidget* parent = nullptr);
@@ -35,10 +35,10 @@ public:
     QPushButton* BitBtnXP1;
     QPushButton* BitBtn1;
 
-public slots:
+  public slots:
     void FormCreate();
     void BitBtnXP1Click();
 
-private:
+  private:
     std::function<void(const QUrl&)> openUrl_;
 };

@@ -35,7 +35,8 @@ bool DeliverShowingErrors(const std::function<bool()>& deliver, Interaction& int
 bool LoadGermanTranslations(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

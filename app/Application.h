@@ -25,7 +25,7 @@ bool DeliverShowingErrors(const std::function<bool()>& deliver, Interaction& int
 bool LoadGermanTranslations(QCoreApplication& app);
 
 class TApplication : public QApplication {
-public:
+  public:
     TApplication(int& argc, char** argv);
     ~TApplication() override;
 
@@ -34,7 +34,7 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-private:
+  private:
     Interaction* interaction_ = nullptr;
 };
 

@@ -22,7 +22,7 @@ struct SaveChoice {
 };
 
 class Interaction {
-public:
+  public:
     virtual ~Interaction() = default;
 
     // An empty caption leaves the platform's default title.
@@ -37,7 +37,7 @@ public:
 
 // The real dialogs.
 class QtInteraction final : public Interaction {
-public:
+  public:
     MessageAnswer Message(QWidget* owner, const QString& caption, const QString& text,
                           MessageIcon icon, MessageButtons buttons) override;
     std::optional<QString> OpenFile(QWidget* owner, const QString& filter) override;

@@ -43,10 +43,14 @@ struct FieldPlace {
 };
 constexpr int kFieldWidth = 57, kFieldHeight = 21;
 const FieldPlace kFieldPlaces[] = {
-    {Field::ZoomEd, {4, 8}, {96, 5}},          {Field::RotED, {162, 8}, {232, 5}},
-    {Field::Zoom2Ed, {4, 33}, {96, 32}},       {Field::Maskwidth, {162, 35}, {232, 32}},
-    {Field::MaskRadiusEd, {498, 33}, {568, 30}}, {Field::AdditionalEd, {4, 60}, {96, 59}},
-    {Field::AdditionalYED, {162, 64}, {232, 59}}, {Field::RahmenEd, {498, 62}, {568, 57}},
+    {Field::ZoomEd, {4, 8}, {96, 5}},
+    {Field::RotED, {162, 8}, {232, 5}},
+    {Field::Zoom2Ed, {4, 33}, {96, 32}},
+    {Field::Maskwidth, {162, 35}, {232, 32}},
+    {Field::MaskRadiusEd, {498, 33}, {568, 30}},
+    {Field::AdditionalEd, {4, 60}, {96, 59}},
+    {Field::AdditionalYED, {162, 64}, {232, 59}},
+    {Field::RahmenEd, {498, 62}, {568, 57}},
     {Field::ZoomOutEd, {4, 87}, {96, 86}},
 };
 
@@ -159,7 +163,9 @@ TMainForm::TMainForm(const QString& programFile, const QStringList& arguments,
     FormCreate();
 }
 
-TMainForm::~TMainForm() { FreeWorkingImages(images_); }
+TMainForm::~TMainForm() {
+    FreeWorkingImages(images_);
+}
 
 void TMainForm::BuildToolBar() {
     Panel2 = new QWidget(this);
@@ -268,10 +274,10 @@ void TMainForm::BuildMenu() {
 }
 
 void TMainForm::SetTabOrder() {
-    const QList<QWidget*> order = {ZoomEd,       Zoom2Ed,       RotED,       Maskwidth,
+    const QList<QWidget*> order = {ZoomEd,          Zoom2Ed,        RotED,        Maskwidth,
                                    BackgroundCheck, RoundMaskCheck, MaskRadiusEd, AdditionalEd,
-                                   AdditionalYED, QuerHochBtn,   RahmenEd,    ZoomOutEd,
-                                   ScrollBox1,   OpenBtn,       SaveBtn,     BitBtnXP1};
+                                   AdditionalYED,   QuerHochBtn,    RahmenEd,     ZoomOutEd,
+                                   ScrollBox1,      OpenBtn,        SaveBtn,      BitBtnXP1};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -334,7 +340,9 @@ void TMainForm::openbkgndfilenow(const QString& fname) {
 
 // --- Parameter handlers ------------------------------------------------------------------------
 
-void TMainForm::ZoomEdChange() { PaintBox1Paint(); }
+void TMainForm::ZoomEdChange() {
+    PaintBox1Paint();
+}
 
 void TMainForm::MaskwidthChange() {
     MakeMask();
@@ -346,7 +354,9 @@ void TMainForm::RahmenEdChange() {
     PaintBox1Paint();
 }
 
-void TMainForm::BackgroundCheckClick() { PaintBox1Paint(); }
+void TMainForm::BackgroundCheckClick() {
+    PaintBox1Paint();
+}
 
 void TMainForm::RoundMaskCheckClick() {
     MakeMask();
@@ -375,9 +385,13 @@ void TMainForm::Hintergrundffnen1Click() {
     if (const auto name = interaction_->OpenFile(this, openFilter_)) openbkgndfilenow(*name);
 }
 
-void TMainForm::Ergebnisspeichernunter1Click() { SavePicture(*interaction_, this, bit_); }
+void TMainForm::Ergebnisspeichernunter1Click() {
+    SavePicture(*interaction_, this, bit_);
+}
 
-void TMainForm::Beenden1Click() { close(); }
+void TMainForm::Beenden1Click() {
+    close();
+}
 
 void TMainForm::Anleitung1Click() {
     interaction_->Message(this, QStringLiteral("Kurzanleitung"), QString::fromUtf8(kManual),
@@ -396,7 +410,9 @@ void TMainForm::MakeMask() {
                      MaskRadiusEd->Value());
 }
 
-void TMainForm::Resizebkgnd() { ResizeBackground(images_, *this); }
+void TMainForm::Resizebkgnd() {
+    ResizeBackground(images_, *this);
+}
 
 CompositionParams TMainForm::CompositionValues() const {
     CompositionParams params;
@@ -459,7 +475,9 @@ void TMainForm::PaintPreview(QPainter& painter, const QRect& exposed) {
 
 // --- FramingHost -------------------------------------------------------------------------------
 
-long double TMainForm::Value(Field field) const { return fields_[std::size_t(field)]->Value(); }
+long double TMainForm::Value(Field field) const {
+    return fields_[std::size_t(field)]->Value();
+}
 
 void TMainForm::SetValue(Field field, long double value) {
     fields_[std::size_t(field)]->setValue(double(value));  // fires the change handler inside
@@ -478,6 +496,10 @@ void TMainForm::ShowLoadFailure(const std::string&) {
                           MessageIcon::Error, MessageButtons::Ok);
 }
 
-int TMainForm::PreviewClientWidth() const { return ScrollBox1->viewport()->width(); }
+int TMainForm::PreviewClientWidth() const {
+    return ScrollBox1->viewport()->width();
+}
 
-int TMainForm::PreviewClientHeight() const { return ScrollBox1->viewport()->height(); }
+int TMainForm::PreviewClientHeight() const {
+    return ScrollBox1->viewport()->height();
+}

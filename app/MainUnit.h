@@ -34,19 +34,19 @@ using TBitBtnXP = QPushButton;
 class TShape : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TShape(QWidget* parent = nullptr);
     QColor BrushColor() const { return brush_; }
     void SetBrushColor(const QColor& colour);
 
-signals:
+  signals:
     void MouseDown();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QColor brush_ = Qt::white;
 };
 
@@ -54,18 +54,18 @@ private:
 class TPaintBox : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TPaintBox(QWidget* parent = nullptr);
     std::function<void(QPainter&, const QRect&)> OnPaint;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
 class TMainForm : public QMainWindow, public lumivane::FramingHost {
     Q_OBJECT
 
-public:
+  public:
     // programFile: the program's own full path; arguments: the command line after it.
     // Without an interaction the real dialogs are used. FormCreate runs inside the constructor.
     TMainForm(const QString& programFile, const QStringList& arguments,
@@ -155,10 +155,10 @@ public:
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void BuildToolBar();
     void BuildParameterPanel();
     void BuildPreview();

@@ -3,7 +3,9 @@
 #include <QBitmap>
 
 // Q_INIT_RESOURCE must be used outside a namespace.
-static void InitLumivaneResources() { Q_INIT_RESOURCE(lumivane); }
+static void InitLumivaneResources() {
+    Q_INIT_RESOURCE(lumivane);
+}
 
 namespace lumivane {
 
@@ -17,7 +19,8 @@ QPixmap Glyph(const QString& name) {
     const QImage image(QStringLiteral(":/lumivane/") + name);
     if (image.isNull()) return {};
     QPixmap glyph = QPixmap::fromImage(image);
-    glyph.setMask(QBitmap::fromImage(image.createMaskFromColor(qRgb(255, 255, 255), Qt::MaskOutColor)));
+    glyph.setMask(
+        QBitmap::fromImage(image.createMaskFromColor(qRgb(255, 255, 255), Qt::MaskOutColor)));
     return glyph;
 }
 

@@ -33,12 +33,13 @@ int main(int argc, char* argv[]) {
     const QDir root(QString::fromLocal8Bit(argv[1]));
     const QString res = root.filePath("app/resources/");
     using namespace assetgen;
-    bool ok = Write(PaintWoodFrame(800, 600, 92), root.filePath("assets/holz.jpg"), 90) &&
-              Write(PaintLandscape(640, 480), root.filePath("assets/foto.jpg"), 90) &&
-              Write(PaintOpenGlyph(), res + "open.png") && Write(PaintSaveGlyph(), res + "save.png") &&
-              Write(PaintTurnGlyph(), res + "turn.png") && Write(PaintGlobe(true), res + "globe.png") &&
-              Write(PaintGlobe(false), res + "globe-disabled.png") &&
-              Write(PaintAboutPicture(306, 322), res + "about.jpg", 90);
+    bool ok =
+        Write(PaintWoodFrame(800, 600, 92), root.filePath("assets/holz.jpg"), 90) &&
+        Write(PaintLandscape(640, 480), root.filePath("assets/foto.jpg"), 90) &&
+        Write(PaintOpenGlyph(), res + "open.png") && Write(PaintSaveGlyph(), res + "save.png") &&
+        Write(PaintTurnGlyph(), res + "turn.png") && Write(PaintGlobe(true), res + "globe.png") &&
+        Write(PaintGlobe(false), res + "globe-disabled.png") &&
+        Write(PaintAboutPicture(306, 322), res + "about.jpg", 90);
     for (int size : {16, 24, 32, 48, 64})
         ok = ok && Write(PaintIcon(size), res + QString("icon-%1.png").arg(size));
     return ok ? 0 : 1;

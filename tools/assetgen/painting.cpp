@@ -52,7 +52,9 @@ Rgb Mix(Rgb a, Rgb b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
-Rgb Scale(Rgb c, double f) { return {c.r * f, c.g * f, c.b * f}; }
+Rgb Scale(Rgb c, double f) {
+    return {c.r * f, c.g * f, c.b * f};
+}
 
 QRgb ToQRgb(Rgb c) {
     auto ch = [](double v) { return int(std::clamp(std::lround(v), 0L, 255L)); };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPushButton>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -17,7 +18,7 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QMenu;
-class QPushButton;
+
 class QScrollArea;
 class QStatusBar;
 class TAboutBox;

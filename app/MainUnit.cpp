@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutBoxUnit.h"
+#include "app/DeviceMessages.h"
 #include "app/Interaction.h"
 #include "app/PreviewStretch.h"
 #include "app/Resources.h"

@@ -45,3 +45,20 @@ TEST(GermanTranslations, StandardButtonsSpeakGerman) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&No"), "&Nein");
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
 }
+
+#if __has_include("platform/gdi/gdi.h")
+#include "app/DeviceMessages.h"
+#include "platform/gdi/gdi.h"
+
+TEST(DeviceMessages, TheDeviceLayersBoxesGoThroughTheWindowsDialogs) {
+    ScriptedInteraction dialogs;
+    RouteDeviceMessages(&dialogs, nullptr);
+    EXPECT_EQ(MessageBox(nullptr, "StretchDIBits failed", nullptr, MB_OK | MB_ICONERROR), IDOK);
+    RouteDeviceMessages(nullptr, nullptr);
+    MessageBox(nullptr, "not recorded", "x", MB_OK);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "StretchDIBits failed");
+    EXPECT_EQ(dialogs.messages[0].caption, "");
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Error);
+}
+#endif

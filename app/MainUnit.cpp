@@ -161,10 +161,12 @@ TMainForm::TMainForm(const QString& programFile, const QStringList& arguments,
     central->layout()->activate();
 
     ConnectHandlers();
+    RouteDeviceMessages(interaction_.get(), this);
     FormCreate();
 }
 
 TMainForm::~TMainForm() {
+    RouteDeviceMessages(nullptr, nullptr);
     FreeWorkingImages(images_);
 }
 

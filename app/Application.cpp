@@ -32,15 +32,16 @@ bool DeliverShowingErrors(const std::function<bool()>& deliver, Interaction& int
     return false;
 }
 
-bool LoadGermanTranslations(QCoreApplication& app) {
+QTranslator* LoadGermanTranslations(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
                           QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
         delete translator;
-        return false;
+        return nullptr;
     }
-    return QCoreApplication::installTranslator(translator);
+    return translator;
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {

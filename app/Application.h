@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <functional>
 
+class QTranslator;
+
 namespace lumivane {
 
 class Interaction;
@@ -21,8 +23,8 @@ bool DeliverShowingErrors(const std::function<bool()>& deliver, Interaction& int
                           QWidget* owner);
 
 // Installs Qt's German translations so that standard buttons and dialogs speak German.
-// False when they are not installed on this machine.
-bool LoadGermanTranslations(QCoreApplication& app);
+// Returns the installed translator (owned by `app`), or null when they are not on this machine.
+QTranslator* LoadGermanTranslations(QCoreApplication& app);
 
 class TApplication : public QApplication {
   public:

@@ -12,11 +12,16 @@ namespace {
 
 MessageIcon IconOf(UINT type) {
     switch (type & 0xF0) {  // the icon bits of the message box type
-        case 0x10: return MessageIcon::Error;
-        case 0x20: return MessageIcon::Question;
-        case 0x30: return MessageIcon::Warning;
-        case 0x40: return MessageIcon::Information;
-        default: return MessageIcon::None;
+        case 0x10:
+            return MessageIcon::Error;
+        case 0x20:
+            return MessageIcon::Question;
+        case 0x30:
+            return MessageIcon::Warning;
+        case 0x40:
+            return MessageIcon::Information;
+        default:
+            return MessageIcon::None;
     }
 }
 

@@ -157,8 +157,10 @@ TMainForm::TMainForm(const QString& programFile, const QStringList& arguments,
     // The designed client area is 664 x 570 below the menu bar. Laying out now gives the
     // preview area its real size before FormCreate presets the zoom from it.
     resize(664, 570 + menuBar()->sizeHint().height());
-    layout()->activate();
-    central->layout()->activate();
+    for (QLayout* bandsOrWindow : {layout(), central->layout()}) {
+        bandsOrWindow->invalidate();  // a hidden window is not laid out by itself
+        bandsOrWindow->activate();
+    }
 
     ConnectHandlers();
     RouteDeviceMessages(interaction_.get(), this);
@@ -499,10 +501,12 @@ void TMainForm::ShowLoadFailure(const std::string&) {
                           MessageIcon::Error, MessageButtons::Ok);
 }
 
+// A hidden window lays out its scroll area's viewport only when first shown; until then the
+// client area is the scroll area inside its border (no scroll bars are shown yet).
 int TMainForm::PreviewClientWidth() const {
-    return ScrollBox1->viewport()->width();
+    return isVisible() ? ScrollBox1->viewport()->width() : ScrollBox1->contentsRect().width();
 }
 
 int TMainForm::PreviewClientHeight() const {
-    return ScrollBox1->viewport()->height();
+    return isVisible() ? ScrollBox1->viewport()->height() : ScrollBox1->contentsRect().height();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/Interaction.h"
 #include "engine/composition.h"
 #include "loading/loader.h"
 #include "platform/gdi/surface.h"
@@ -23,10 +24,6 @@ class QScrollArea;
 class QStatusBar;
 class TAboutBox;
 class TRxSpinEdit;
-
-namespace lumivane {
-class Interaction;
-}
 
 // The toolkit's bitmap button: a push button with a glyph left of its caption.
 using TBitBtnXP = QPushButton;

@@ -35,7 +35,7 @@ class MainFormTest : public ::testing::Test {
         return path;
     }
     void PutStartupPictures() {
-        Picture("holz.jpg", 400, 300, QColor(120, 70, 30));
+        Picture("holz.jpg", 400, 250, QColor(120, 70, 30));
         Picture("foto.jpg", 320, 240, QColor(40, 90, 160));
     }
     TMainForm& Make(const QStringList& arguments = {}) {
@@ -93,7 +93,7 @@ TEST_F(MainFormTest, StartupPicturesLoadAndTheFeatherWidthEndsAt20) {
     EXPECT_EQ(dialogs->messages[0].caption, "Größe des Bildes anpassen");
     EXPECT_EQ(MotifSize(), QSize(1500, 900));
     EXPECT_EQ(MaskSize(), QSize(1500, 900));
-    EXPECT_EQ(BackgroundSize(), QSize(400, 300));
+    EXPECT_EQ(BackgroundSize(), QSize(400, 250));
     EXPECT_EQ(w.Maskwidth->text(), "20");
     EXPECT_EQ(DibBitCount(w.images().di), 24);
     // The preview area has its designed client size while the window is built.
@@ -112,7 +112,7 @@ TEST_F(MainFormTest, CommandLineLoadsMotifThenBackgroundOnTheFirstShowingOnly) {
         w.show();
         EXPECT_TRUE(w.first());
         EXPECT_EQ(MotifSize(), QSize(200, 100));
-        EXPECT_EQ(BackgroundSize(), QSize(400, 300));
+        EXPECT_EQ(BackgroundSize(), QSize(400, 250));
     }
     TMainForm& w = Make({motif, background, dir.filePath("third-is-ignored.png")});
     w.show();
@@ -200,7 +200,7 @@ TEST_F(MainFormTest, FrameChangeRefitsWithOneRenderPerChangedFieldPlusOne) {
     trace.clear();
     w.RahmenEd->setValue(150);
 
-    const BackgroundFit fit = FitBackground(w.Zoom2Ed->Value(), 150, 320, 240, 400, 300);
+    const BackgroundFit fit = FitBackground(w.Zoom2Ed->Value(), 150, 320, 240, 400, 250);
     EXPECT_EQ(w.ZoomEd->Value(), double(StoreFieldValue(SpecOf(Field::ZoomEd), fit.zoomEd)));
     EXPECT_EQ(w.AdditionalEd->Value(),
               double(StoreFieldValue(SpecOf(Field::AdditionalEd), fit.additionalEd)));
@@ -304,7 +304,7 @@ TEST_F(MainFormTest, BackgroundTurnKeepsTheFit) {
     for (TRxSpinEdit* e : w.findChildren<TRxSpinEdit*>()) before << e->text();
     trace.clear();
     w.QuerHochBtn->click();
-    EXPECT_EQ(BackgroundSize(), QSize(300, 400));
+    EXPECT_EQ(BackgroundSize(), QSize(250, 400));
     EXPECT_EQ(trace, std::vector<std::string>({"PaintBox1Paint"}));
     QStringList after;
     for (TRxSpinEdit* e : w.findChildren<TRxSpinEdit*>()) after << e->text();
@@ -347,6 +347,10 @@ TEST_F(MainFormTest, MenuAndControlsAreAsDesigned) {
     EXPECT_EQ(w.Shape1->geometry(), QRect(499, 8, 41, 18));
     EXPECT_EQ(w.QuerHochBtn->geometry(), QRect(304, 55, 161, 36));
     EXPECT_EQ(w.PaintBox1->pos(), QPoint(0, 3));
+    // Glyphs: the white background is see-through, the picture is not.
+    const QImage glyph = w.SaveBtn->icon().pixmap(24, 24).toImage();
+    EXPECT_EQ(qAlpha(glyph.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(glyph.pixel(12, 18)), 255);
     // Tab order through the panel.
     QWidget* next = w.ZoomEd;
     QStringList order;

@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
     const QString res = root.filePath("app/resources/");
     using namespace assetgen;
     bool ok =
-        Write(PaintWoodFrame(800, 600, 92), root.filePath("assets/holz.jpg"), 90) &&
+        Write(PaintWoodFrame(800, 600, 70), root.filePath("assets/holz.jpg"), 90) &&
         Write(PaintLandscape(640, 480), root.filePath("assets/foto.jpg"), 90) &&
         Write(PaintOpenGlyph(), res + "open.png") && Write(PaintSaveGlyph(), res + "save.png") &&
         Write(PaintTurnGlyph(), res + "turn.png") && Write(PaintGlobe(true), res + "globe.png") &&

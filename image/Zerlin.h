@@ -23,3 +23,5 @@ LONG ScreenBitsPerPixel();
 #include "image/convert_dib.h"
 #include "image/quarter_turn.h"
 #include "image/resample_dib.h"
+// DrawDibToDevice and the row routines.
+#include "image/draw.h"

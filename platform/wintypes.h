@@ -12,6 +12,14 @@ using UINT = std::uint32_t;
 using BOOL = std::int32_t;
 using COLORREF = std::uint32_t;  // red in bits 0-7, green 8-15, blue 16-23
 
+// Macros, as libjpeg defines them too (guarded the same way, so either header may come first).
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
+
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD BI_RLE8 = 1;
 constexpr DWORD BI_RLE4 = 2;
@@ -53,9 +61,15 @@ using HPALETTE = PaletteObject*;
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c) {
+    return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return BYTE(c >> 16);
+}
 
 struct WindowObject;
 using HWND = WindowObject*;

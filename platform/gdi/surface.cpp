@@ -21,13 +21,32 @@ bool Surface::SetSize(int width, int height) {
     return true;
 }
 
+namespace {
+
+std::uint32_t SurfacePixel(COLORREF color) {
+    return std::uint32_t(GetBValue(color)) | (std::uint32_t(GetGValue(color)) << 8) |
+           (std::uint32_t(GetRValue(color)) << 16);
+}
+
+}  // namespace
+
 void Surface::Fill(COLORREF color) {
     if (Empty()) return;
-    const std::uint32_t px = std::uint32_t(GetBValue(color)) |
-                             (std::uint32_t(GetGValue(color)) << 8) |
-                             (std::uint32_t(GetRValue(color)) << 16);
     auto* p = reinterpret_cast<std::uint32_t*>(pixels_.get());
-    std::fill(p, p + std::size_t(width_) * std::size_t(height_), px);
+    std::fill(p, p + std::size_t(width_) * std::size_t(height_), SurfacePixel(color));
+}
+
+void Surface::FillRect(int left, int top, int right, int bottom, COLORREF color) {
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, width_);
+    bottom = std::min(bottom, height_);
+    if (left >= right || top >= bottom) return;
+    const std::uint32_t px = SurfacePixel(color);
+    for (int y = top; y < bottom; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(ScanLine(y));
+        std::fill(row + left, row + right, px);
+    }
 }
 
 }  // namespace lumivane

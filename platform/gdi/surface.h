@@ -13,7 +13,7 @@
 namespace lumivane {
 
 class Surface {
-public:
+  public:
     // Largest surface we try to allocate: 2^30 pixels (4 GiB).
     static constexpr std::int64_t kMaxPixels = std::int64_t(1) << 30;
 
@@ -38,8 +38,10 @@ public:
 
     // Sets every pixel to the colour (blue, green, red, 0), as a filled rectangle does.
     void Fill(COLORREF color);
+    // Fills the pixels left <= x < right, top <= y < bottom, clipped to the surface.
+    void FillRect(int left, int top, int right, int bottom, COLORREF color);
 
-private:
+  private:
     struct FreeDeleter {
         void operator()(BYTE* p) const { std::free(p); }
     };

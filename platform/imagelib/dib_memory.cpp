@@ -24,8 +24,8 @@ dib newdib(int width, int height, int bits, const BITMAPINFO* palsrc, int colors
     const std::int64_t bytes = stride * height;
     if (stride > INT32_MAX || bytes > (std::int64_t(1) << 32)) return d;
 
-    auto* info = static_cast<BITMAPINFO*>(std::calloc(
-        1, sizeof(BITMAPINFOHEADER) + kColorTableEntries * sizeof(RGBQUAD)));
+    auto* info = static_cast<BITMAPINFO*>(
+        std::calloc(1, sizeof(BITMAPINFOHEADER) + kColorTableEntries * sizeof(RGBQUAD)));
     void* pixels = std::calloc(static_cast<std::size_t>(bytes), 1);
     if (!info || !pixels) {
         std::free(info);

@@ -52,7 +52,8 @@ void setpixel(dib image, int x, int y, DWORD value) {
         }
         case 4: {
             BYTE& b = row[x >> 1];
-            b = (x & 1) ? BYTE((b & 0xF0) | (value & 0x0F)) : BYTE((b & 0x0F) | ((value & 0x0F) << 4));
+            b = (x & 1) ? BYTE((b & 0xF0) | (value & 0x0F))
+                        : BYTE((b & 0x0F) | ((value & 0x0F) << 4));
             break;
         }
         case 8:

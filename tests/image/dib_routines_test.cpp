@@ -49,7 +49,7 @@ TEST(PowerOfTwo, DoublesIn32BitArithmetic) {
 }
 
 TEST(DibColorCount, FollowsTheDepth) {
-    const std::pair<int, LONG> expected[] = {{1, 2},       {4, 16},       {8, 256},
+    const std::pair<int, LONG> expected[] = {{1, 2},      {4, 16},        {8, 256},
                                              {16, 65536}, {24, 16777216}, {32, 0}};
     for (auto [bits, count] : expected) {
         dib d = newdib(1, 1, bits, nullptr, 0);

@@ -1,0 +1,115 @@
+// JPEG / JFIF / JIF through libjpeg(-turbo): colour and CMYK become 24 bits, greyscale an 8-bit
+// grey palette image.
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include <jerror.h>  // after jpeglib.h, which it builds on
+
+#include "platform/imagelib/codecs/decode_util.h"
+
+namespace lumivane {
+namespace {
+
+// A progressive file with thousands of tiny scans takes minutes to decode; real encoders write
+// a few dozen at most.
+constexpr int kMaxScans = 1000;
+
+// libjpeg's default error handler calls exit(); ours jumps back to the decoder instead.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    bool truncated;
+};
+
+[[noreturn]] void OnError(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level) {
+    // Level -1 is a warning about corrupt data. Most are harmless, but running out of data
+    // means the lower part of the picture would be made up: such a file counts as unreadable.
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (level < 0 && err->base.msg_code == JWRN_JPEG_EOF) err->truncated = true;
+}
+
+void OnProgress(j_common_ptr cinfo) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
+}
+
+bool MatchesJpeg(Bytes file) {
+    return file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF;
+}
+
+// Adobe writes CMYK inverted (0 = full ink); other writers store ink amounts directly.
+void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        bgr[0] = std::uint8_t((y * k + 127) / 255);
+        bgr[1] = std::uint8_t((m * k + 127) / 255);
+        bgr[2] = std::uint8_t((c * k + 127) / 255);
+    }
+}
+
+// What the decoder touches after setjmp lives in the caller's frame, so a longjmp leaves it
+// in a defined state.
+struct JpegJob {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    jpeg_progress_mgr progress{};
+    dib image{};
+    std::vector<JSAMPLE> cmykRow;
+};
+
+bool Decode(Bytes file, JpegJob& job) {
+    jpeg_decompress_struct& cinfo = job.cinfo;
+    cinfo.err = jpeg_std_error(&job.err.base);
+    job.err.base.error_exit = OnError;
+    job.err.base.emit_message = OnMessage;
+    if (setjmp(job.err.jump)) return false;
+
+    jpeg_create_decompress(&cinfo);
+    job.progress.progress_monitor = OnProgress;
+    cinfo.progress = &job.progress;
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    if (!ImageSizeAllowed(cinfo.image_width, cinfo.image_height)) return false;
+
+    const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = grey ? JCS_GRAYSCALE : (cmyk ? JCS_CMYK : JCS_EXT_BGR);
+    jpeg_start_decompress(&cinfo);
+
+    const int width = int(cinfo.output_width), height = int(cinfo.output_height);
+    if (cmyk) job.cmykRow.resize(std::size_t(width) * 4);
+    job.image = grey ? NewGreyDib(width, height) : newdib(width, height, 24, nullptr, 0);
+    if (!job.image.poi) return false;
+    while (cinfo.output_scanline < cinfo.output_height) {
+        std::uint8_t* row = PictureRowPtr(job.image, int(cinfo.output_scanline));
+        JSAMPROW target = cmyk ? job.cmykRow.data() : row;
+        jpeg_read_scanlines(&cinfo, &target, 1);
+        if (cmyk) CmykRowToBgr(job.cmykRow.data(), row, cinfo.output_width, cinfo.saw_Adobe_marker);
+    }
+    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
+dib DecodeJpeg(Bytes file) {
+    JpegJob job;
+    const bool ok = Decode(file, job);
+    jpeg_destroy_decompress(&job.cinfo);
+    if (ok && !job.err.truncated) return job.image;
+    if (job.image.poi) deldib(job.image);
+    return dib{};
+}
+
+}  // namespace
+
+extern const Decoder kJpegDecoder{"JPEG-Bild", "*.jpg *.jpeg *.jpe *.jif *.jfif", MatchesJpeg,
+                                  DecodeJpeg};
+
+}  // namespace lumivane

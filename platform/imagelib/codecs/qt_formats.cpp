@@ -1,0 +1,247 @@
+// PNG, GIF, TIFF and WebP through Qt's image readers.
+//
+// Palette images stay palette images: 1-bit images keep 1 bit, every other palette image
+// (16 colours or fewer included) becomes 8 bits with the file's colours. Greyscale becomes an
+// 8-bit grey ramp, everything else 24 bits. Transparency is flattened onto white, since the
+// image record has no alpha. Works without a QGuiApplication.
+#include <algorithm>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+
+#include "platform/imagelib/codecs/decode_util.h"
+
+namespace lumivane {
+namespace {
+
+void LimitQtAllocations() {
+    static std::once_flag once;
+    // Qt decodes into 4 bytes per pixel, so this is our pixel limit expressed in its terms.
+    std::call_once(once,
+                   [] { QImageReader::setAllocationLimit(int((kMaxImagePixels * 4) >> 20)); });
+}
+
+// c over white with coverage a.
+std::uint8_t OverWhite(unsigned c, unsigned a) {
+    return std::uint8_t((c * a + 255 * (255 - a) + 127) / 255);
+}
+
+std::vector<PaletteColor> FlattenedColorTable(const QImage& image) {
+    std::vector<PaletteColor> colors;
+    for (QRgb c : image.colorTable()) {
+        const unsigned a = unsigned(qAlpha(c));
+        colors.push_back({OverWhite(qRed(c), a), OverWhite(qGreen(c), a), OverWhite(qBlue(c), a)});
+    }
+    return colors;
+}
+
+// Copies Qt's top-down rows (rowBytes each) into the bottom-up record.
+void CopyRows(const QImage& from, const dib& to, std::size_t rowBytes) {
+    for (int y = 0; y < from.height(); ++y) {
+        const uchar* src = from.constScanLine(y);
+        std::copy(src, src + rowBytes, PictureRowPtr(to, y));
+    }
+}
+
+dib FromPalette(const QImage& image, int bits) {
+    const std::vector<PaletteColor> colors = FlattenedColorTable(image);
+    dib out = NewPaletteDib(image.width(), image.height(), bits, colors.data(), int(colors.size()));
+    if (out.poi) CopyRows(image, out, (std::size_t(image.width()) * bits + 7) / 8);
+    return out;
+}
+
+dib FromQImage(QImage image) {
+    const int w = image.width(), h = image.height();
+    switch (image.format()) {
+        case QImage::Format_Mono:
+            return FromPalette(image, 1);
+        case QImage::Format_MonoLSB:
+            return FromPalette(image.convertToFormat(QImage::Format_Mono), 1);
+        case QImage::Format_Indexed8:
+            return FromPalette(image, 8);
+        case QImage::Format_Grayscale8:
+        case QImage::Format_Grayscale16: {
+            if (image.format() != QImage::Format_Grayscale8)
+                image = image.convertToFormat(QImage::Format_Grayscale8);
+            dib out = NewGreyDib(w, h);
+            if (out.poi) CopyRows(image, out, std::size_t(w));
+            return out;
+        }
+        default:
+            break;
+    }
+    dib out = newdib(w, h, 24, nullptr, 0);
+    if (!out.poi) return out;
+    if (!image.hasAlphaChannel()) {
+        image = image.convertToFormat(QImage::Format_BGR888);
+        if (image.isNull()) {
+            deldib(out);
+            return dib{};
+        }
+        CopyRows(image, out, std::size_t(w) * 3);
+        return out;
+    }
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull()) {
+        deldib(out);
+        return dib{};
+    }
+    for (int y = 0; y < h; ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        std::uint8_t* dst = PictureRowPtr(out, y);
+        for (int x = 0; x < w; ++x, dst += 3) {
+            const unsigned a = unsigned(qAlpha(src[x]));
+            dst[0] = OverWhite(qBlue(src[x]), a);
+            dst[1] = OverWhite(qGreen(src[x]), a);
+            dst[2] = OverWhite(qRed(src[x]), a);
+        }
+    }
+    return out;
+}
+
+// GIF's colour table as the file stores it: the first image's local table, else the global one.
+std::vector<PaletteColor> GifColorTable(Bytes file) {
+    ByteReader r(file, 10);
+    const unsigned flags = r.u8();
+    r.skip(2);
+    Bytes table = (flags & 0x80) ? r.take(3u << ((flags & 7) + 1)) : Bytes{};
+    while (!r.failed() && r.remaining() > 0) {
+        const unsigned block = r.u8();
+        if (block == 0x21) {  // extension: label, then sub-blocks up to an empty one
+            r.skip(1);
+            for (unsigned n = r.u8(); n != 0 && !r.failed(); n = r.u8()) r.skip(n);
+        } else if (block == 0x2C) {  // image descriptor
+            r.skip(8);
+            const unsigned local = r.u8();
+            if (local & 0x80) table = r.take(3u << ((local & 7) + 1));
+            break;
+        } else {
+            break;
+        }
+    }
+    std::vector<PaletteColor> colors;
+    if (r.failed()) return colors;
+    for (std::size_t i = 0; i + 2 < table.size(); i += 3)
+        colors.push_back({table[i], table[i + 1], table[i + 2]});
+    return colors;
+}
+
+// Qt hands GIF frames over as 32-bit pixels; this puts them back on the file's palette
+// (transparent pixels, flattened to white, get an entry of their own if there is room).
+// Falls back to 24 bits when the colours do not fit.
+dib PaletteFromFlattened(const dib& rgb, std::vector<PaletteColor> colors) {
+    if (colors.empty() || colors.size() > 256) return rgb;
+    const int w = rgb.pmi->bmiHeader.biWidth, h = rgb.pmi->bmiHeader.biHeight;
+    dib out = newdib(w, h, 8, nullptr, 0);
+    if (!out.poi) return rgb;
+    auto key = [](const std::uint8_t* p) {
+        return std::uint32_t(p[0]) | (p[1] << 8) | (p[2] << 16);
+    };
+    std::unordered_map<std::uint32_t, std::uint8_t> index;
+    for (std::size_t i = colors.size(); i-- > 0;) {
+        const std::uint8_t bgr[3] = {colors[i].blue, colors[i].green, colors[i].red};
+        index[key(bgr)] = std::uint8_t(i);  // the first of equal entries wins
+    }
+    for (int y = 0; y < h; ++y) {
+        const auto* src = static_cast<const std::uint8_t*>(rgb.poi) + std::ptrdiff_t(y) * rgb.bytew;
+        auto* dst = static_cast<std::uint8_t*>(out.poi) + std::ptrdiff_t(y) * out.bytew;
+        for (int x = 0; x < w; ++x, src += 3) {
+            auto found = index.find(key(src));
+            if (found == index.end()) {
+                if (colors.size() == 256) {
+                    deldib(out);
+                    return rgb;
+                }
+                found = index.emplace(key(src), std::uint8_t(colors.size())).first;
+                colors.push_back({src[2], src[1], src[0]});
+            }
+            dst[x] = found->second;
+        }
+    }
+    dib result = NewPaletteDib(w, h, 8, colors.data(), int(colors.size()));
+    if (!result.poi) {
+        deldib(out);
+        return rgb;
+    }
+    std::copy_n(static_cast<const std::uint8_t*>(out.poi), std::size_t(out.bytew) * h,
+                static_cast<std::uint8_t*>(result.poi));
+    deldib(out);
+    deldib(rgb);
+    return result;
+}
+
+dib DecodeWithQt(Bytes file, const char* format) {
+    LimitQtAllocations();
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) return dib{};
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    // Refuse before Qt allocates anything when the header already declares too much.
+    const QSize declared = reader.size();
+    if (declared.isValid() && !ImageSizeAllowed(declared.width(), declared.height())) return dib{};
+    // Some of Qt's readers leave pixels unwritten (16-bit PNG with a transparent colour key,
+    // damaged GIF frames). Handing them a cleared image of the right size and format, which
+    // they decode into, makes such pixels transparent instead of leftover heap contents.
+    QImage image;
+    if (declared.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
+        image = QImage(declared, reader.imageFormat());
+        if (image.isNull()) return dib{};
+        image.fill(0);
+    }
+    if (!reader.read(&image) || image.isNull()) return dib{};
+    if (!ImageSizeAllowed(image.width(), image.height())) return dib{};
+    return FromQImage(std::move(image));
+}
+
+bool StartsWith(Bytes file, std::string_view magic, std::size_t at = 0) {
+    return file.size() >= at + magic.size() &&
+           std::equal(magic.begin(), magic.end(), file.begin() + at,
+                      [](char a, std::uint8_t b) { return std::uint8_t(a) == b; });
+}
+
+bool MatchesPng(Bytes file) {
+    return StartsWith(file, "\x89PNG\r\n\x1a\n");
+}
+bool MatchesGif(Bytes file) {
+    return StartsWith(file, "GIF87a") || StartsWith(file, "GIF89a");
+}
+bool MatchesTiff(Bytes file) {
+    using namespace std::string_view_literals;
+    return StartsWith(file, "II*\0"sv) || StartsWith(file, "MM\0*"sv) ||
+           StartsWith(file, "II+\0"sv) || StartsWith(file, "MM\0+"sv);
+}
+bool MatchesWebp(Bytes file) {
+    return StartsWith(file, "RIFF") && StartsWith(file, "WEBP", 8);
+}
+
+dib DecodePng(Bytes file) {
+    return DecodeWithQt(file, "png");
+}
+dib DecodeGif(Bytes file) {
+    dib image = DecodeWithQt(file, "gif");
+    if (!image.poi || image.pmi->bmiHeader.biBitCount != 24) return image;
+    return PaletteFromFlattened(image, GifColorTable(file));
+}
+dib DecodeTiff(Bytes file) {
+    return DecodeWithQt(file, "tiff");
+}
+dib DecodeWebp(Bytes file) {
+    return DecodeWithQt(file, "webp");
+}
+
+}  // namespace
+
+extern const Decoder kPngDecoder{"PNG-Bild", "*.png", MatchesPng, DecodePng};
+extern const Decoder kGifDecoder{"GIF-Bild", "*.gif", MatchesGif, DecodeGif};
+extern const Decoder kTiffDecoder{"TIFF-Bild", "*.tif *.tiff", MatchesTiff, DecodeTiff};
+extern const Decoder kWebpDecoder{"WebP-Bild", "*.webp", MatchesWebp, DecodeWebp};
+
+}  // namespace lumivane

@@ -1,0 +1,52 @@
+// Saving the composed picture to a file, safely: the picture is written to a new temporary file
+// beside the target and renamed over the target only once it is complete and on disk. Whatever
+// fails, the temporary file is removed and an existing target keeps its content.
+//
+// A target that is a symbolic link is written through: the file the link points to gets the new
+// content and the link stays a link. An existing target keeps its permission bits (and, where
+// the system allows, its owner). A target that exists but is write-protected is not replaced.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/imagelib/codecs/encoder.h"
+
+namespace lumivane {
+
+enum class SaveError {
+    kNone,
+    kUnknownFormat,   // the extension names no writable format
+    kEmptyPicture,    // nothing to save (width or height 0)
+    kTooLarge,        // the picture is larger than the format can hold
+    kFolderNotFound,  // a folder on the way does not exist (or is a file)
+    kNoPermission,    // the folder or the existing file may not be written
+    kReadOnly,        // the file system is mounted read-only
+    kNoSpace,         // the disk (or the quota) is full
+    kFileTooBig,      // the file system cannot hold a file this large
+    kIsFolder,        // the name is that of a folder
+    kNotAFile,        // the name is that of a device, pipe or socket
+    kBadName,         // the name is too long or otherwise not allowed
+    kOutOfMemory,     // not enough memory to encode
+    kEncoderFailed,   // the codec gave up
+    kWriteError,      // any other system error while writing
+};
+
+struct SaveResult {
+    SaveError error = SaveError::kNone;
+    int systemError = 0;  // errno behind the failure, 0 if none
+
+    bool Ok() const { return error == SaveError::kNone; }
+};
+
+// Writes the picture in the format that the extension of `path` names (case does not matter).
+SaveResult SaveImage(const std::string& path, const Bgrx32View& picture);
+
+// The reason in German, without a full stop, e.g. "Keine Berechtigung".
+std::string_view SaveErrorReason(SaveError error);
+
+// The whole message for the user, e.g.
+// "Das Bild konnte nicht gespeichert werden: Keine Berechtigung."
+std::string SaveErrorMessage(SaveError error);
+
+}  // namespace lumivane

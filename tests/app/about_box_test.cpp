@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#if __has_include("platform/imagelib/codecs/registry.cpp")  // the readers decode the picture
 #include "app/AboutBoxUnit.h"
 
 TEST(InsertYear, ReplacesTheFirstPlaceholderOnly) {
@@ -49,4 +48,3 @@ TEST(AboutBox, WebButtonOpensTheAddressAndLeavesTheDialogOpen) {
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), QDialog::Accepted);
 }
-#endif

@@ -51,7 +51,6 @@ TEST(GermanTranslations, StandardButtonsSpeakGerman) {
     delete german;
 }
 
-#if __has_include("platform/gdi/gdi.h")
 #include "app/DeviceMessages.h"
 #include "platform/gdi/gdi.h"
 
@@ -66,4 +65,3 @@ TEST(DeviceMessages, TheDeviceLayersBoxesGoThroughTheWindowsDialogs) {
     EXPECT_EQ(dialogs.messages[0].caption, "");
     EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Error);
 }
-#endif

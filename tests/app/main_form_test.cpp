@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#if __has_include("loading/loader.h") && __has_include("platform/imagelib/codecs/registry.cpp")
+#if __has_include("loading/loader.h") && __has_include("engine/feather_mask.h")
 #include "app/MainUnit.h"
 #include "app/PreviewStretch.h"
 #include "app/RxSpinEdit.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#if __has_include("platform/imagelib/save_image.h")
 #include "app/SaveCommand.h"
 
 using lumivane::WithFilterExtension;
@@ -14,4 +13,3 @@ TEST(WithFilterExtension, OnlyANameWithoutExtensionGetsTheFiltersFirst) {
     EXPECT_EQ(WithFilterExtension("/tmp/bild", "Alle Dateien (*)"), "/tmp/bild");
     EXPECT_EQ(WithFilterExtension("/tmp/bild", ""), "/tmp/bild");
 }
-#endif

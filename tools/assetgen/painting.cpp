@@ -208,19 +208,25 @@ void GreenArrowDown(QPainter& p, QPointF tip, double s) {
     p.drawPath(path);
 }
 
+// A rectangle whose top-right corner is cut off at 45 degrees: a page or a diskette.
+QPainterPath CutCornerBox(double left, double top, double right, double bottom, double cut) {
+    QPainterPath box;
+    box.moveTo(left, top);
+    box.lineTo(right - cut, top);
+    box.lineTo(right, top + cut);
+    box.lineTo(right, bottom);
+    box.lineTo(left, bottom);
+    box.closeSubpath();
+    return box;
+}
+
 }  // namespace
 
 QImage PaintOpenGlyph() {
     QImage img = WhiteCanvas(24);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath page;
-    page.moveTo(3.5, 1.5);
-    page.lineTo(13.5, 1.5);
-    page.lineTo(18.5, 6.5);
-    page.lineTo(18.5, 21.5);
-    page.lineTo(3.5, 21.5);
-    page.closeSubpath();
+    const QPainterPath page = CutCornerBox(3.5, 1.5, 18.5, 21.5, 5);
     p.setPen(QPen(QColor(90, 90, 110), 1));
     p.setBrush(QColor(250, 250, 235));
     p.drawPath(page);
@@ -236,13 +242,7 @@ QImage PaintSaveGlyph() {
     QImage img = WhiteCanvas(24);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath disk;
-    disk.moveTo(2.5, 3.5);
-    disk.lineTo(17.5, 3.5);
-    disk.lineTo(20.5, 6.5);
-    disk.lineTo(20.5, 21.5);
-    disk.lineTo(2.5, 21.5);
-    disk.closeSubpath();
+    const QPainterPath disk = CutCornerBox(2.5, 3.5, 20.5, 21.5, 3);
     p.setPen(QPen(QColor(20, 80, 30), 1));
     p.setBrush(QColor(50, 150, 70));
     p.drawPath(disk);

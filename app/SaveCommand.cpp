@@ -17,7 +17,7 @@ QString WithFilterExtension(const QString& path, const QString& filter) {
     return path + QLatin1Char('.') + match.captured(1);
 }
 
-bool SavePicture(Interaction& interaction, QWidget* owner, const Surface& bit) {
+bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit) {
     const QString filter = QString::fromStdString(SaveDialogFilter());
     const std::optional<SaveChoice> choice = interaction.SaveFile(owner, filter);
     if (!choice) return false;

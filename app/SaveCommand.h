@@ -17,6 +17,6 @@ QString WithFilterExtension(const QString& path, const QString& filter);
 
 // Asks for a file name (filter: the writable formats) and writes `bit` there safely. A failure
 // is shown as a message; an existing file is left as it was. True when a file was written.
-bool SavePicture(Interaction& interaction, QWidget* owner, const Surface& bit);
+bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit);
 
 }  // namespace lumivane

@@ -416,6 +416,7 @@ TEST_F(MainFormTest, SavingWritesTheFullPictureNotThePreview) {
     const QImage written(dir.filePath("ergebnis.png"));
     ASSERT_FALSE(written.isNull());
     EXPECT_EQ(written.size(), QSize(w.bit().Width(), w.bit().Height()));
+    EXPECT_GT(written.width(), w.PaintBox1->width());
     const BYTE* p = w.bit().ScanLine(5) + 4 * 7;
     EXPECT_EQ(written.pixel(7, 5), qRgb(p[2], p[1], p[0]));
 

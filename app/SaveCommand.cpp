@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 
 #include "app/Interaction.h"
-#include "platform/imagelib/save_image.h"
+#include "loading/save_picture.h"
 
 namespace lumivane {
 
@@ -23,8 +23,7 @@ bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit
     if (!choice) return false;
     const QString path = WithFilterExtension(choice->path, choice->filter);
 
-    const Bgrx32View picture{bit.Width(), bit.Height(), bit.Stride(), bit.Bits()};
-    const SaveResult result = SaveImage(QFile::encodeName(path).toStdString(), picture);
+    const SaveResult result = SavePicture(bit, QFile::encodeName(path).toStdString());
     if (result.Ok()) return true;
     interaction.Message(owner, QString(), QString::fromStdString(SaveErrorMessage(result.error)),
                         MessageIcon::Error, MessageButtons::Ok);

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#if __has_include("loading/loader.h") && __has_include("engine/feather_mask.h")
 #include "app/MainUnit.h"
 #include "app/PreviewStretch.h"
 #include "app/RxSpinEdit.h"
@@ -425,4 +424,3 @@ TEST_F(MainFormTest, SavingWritesTheFullPictureNotThePreview) {
     EXPECT_EQ(dialogs->saveFilters.size(), 2u);
     EXPECT_TRUE(dialogs->messages.empty());
 }
-#endif

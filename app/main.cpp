@@ -1,12 +1,23 @@
-#include <QApplication>
-#include <QMainWindow>
+// Program entry: the application, the main window (which loads the start-up pictures while it
+// is still hidden), the information dialog, and the event loop.
+#include <QStringList>
+
+#include "app/AboutBoxUnit.h"
+#include "app/Application.h"
+#include "app/MainUnit.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Lumivane");
-    QMainWindow window;
-    window.setWindowTitle("Tessaly Lumivane 1.0");
-    window.resize(664, 570);
-    window.show();
-    return app.exec();
+    lumivane::TApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();  // the program's own path
+
+    TMainForm MainForm(QCoreApplication::applicationFilePath(), arguments);
+    app.SetInteraction(&MainForm.interaction());
+    TAboutBox AboutBox;
+    MainForm.SetAboutBox(&AboutBox);
+
+    MainForm.show();
+    const int result = app.exec();
+    app.SetInteraction(nullptr);
+    return result;
 }

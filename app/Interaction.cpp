@@ -1,0 +1,63 @@
+#include "app/Interaction.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace lumivane {
+
+MessageAnswer QtInteraction::Message(QWidget* owner, const QString& caption, const QString& text,
+                                     MessageIcon icon, MessageButtons buttons) {
+    QMessageBox box(owner);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+std::optional<QString> QtInteraction::OpenFile(QWidget* owner, const QString& filter) {
+    const QString name = QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    if (name.isEmpty()) return std::nullopt;
+    return name;
+}
+
+std::optional<SaveChoice> QtInteraction::SaveFile(QWidget* owner, const QString& filter) {
+    SaveChoice choice;
+    // The file dialog's own overwrite question stays on: replacing a file should be confirmed.
+    choice.path = QFileDialog::getSaveFileName(owner, QString(), QString(), filter, &choice.filter);
+    if (choice.path.isEmpty()) return std::nullopt;
+    return choice;
+}
+
+std::optional<QColor> QtInteraction::PickColor(QWidget* owner, const QColor& initial) {
+    QColorDialog dialog(initial, owner);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QColor chosen = dialog.selectedColor();
+    if (!chosen.isValid()) return std::nullopt;
+    return chosen;
+}
+
+}  // namespace lumivane

@@ -1,0 +1,48 @@
+// Everything that blocks for the user's answer: message boxes, the file and colour dialogs.
+// The window asks through this interface only, so tests can answer from a script instead of
+// waiting on a modal dialog.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace lumivane {
+
+enum class MessageIcon { None, Information, Question, Warning, Error };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// A file chosen in the save dialog and the filter that was selected while choosing it.
+struct SaveChoice {
+    QString path;
+    QString filter;
+};
+
+class Interaction {
+  public:
+    virtual ~Interaction() = default;
+
+    // An empty caption leaves the platform's default title.
+    virtual MessageAnswer Message(QWidget* owner, const QString& caption, const QString& text,
+                                  MessageIcon icon, MessageButtons buttons) = 0;
+    // The chosen file's full name, or nothing when the dialog is cancelled.
+    virtual std::optional<QString> OpenFile(QWidget* owner, const QString& filter) = 0;
+    virtual std::optional<SaveChoice> SaveFile(QWidget* owner, const QString& filter) = 0;
+    // The colour dialog, opened with `initial` selected; nothing when cancelled.
+    virtual std::optional<QColor> PickColor(QWidget* owner, const QColor& initial) = 0;
+};
+
+// The real dialogs.
+class QtInteraction final : public Interaction {
+  public:
+    MessageAnswer Message(QWidget* owner, const QString& caption, const QString& text,
+                          MessageIcon icon, MessageButtons buttons) override;
+    std::optional<QString> OpenFile(QWidget* owner, const QString& filter) override;
+    std::optional<SaveChoice> SaveFile(QWidget* owner, const QString& filter) override;
+    std::optional<QColor> PickColor(QWidget* owner, const QColor& initial) override;
+};
+
+}  // namespace lumivane

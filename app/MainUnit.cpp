@@ -1,0 +1,512 @@
+#include "app/MainUnit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "app/AboutBoxUnit.h"
+#include "app/DeviceMessages.h"
+#include "app/Interaction.h"
+#include "app/PreviewStretch.h"
+#include "app/Resources.h"
+#include "app/RxSpinEdit.h"
+#include "app/SaveCommand.h"
+#include "engine/feather_mask.h"
+#include "image/Zerlin.h"
+
+using namespace lumivane;
+
+namespace {
+
+const QColor kWorkspaceColour(171, 171, 171);
+
+QFont WindowFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    return font;
+}
+
+// Where each field and its label stand in the parameter panel.
+struct FieldPlace {
+    Field field;
+    QPoint label;
+    QPoint edit;
+};
+constexpr int kFieldWidth = 57, kFieldHeight = 21;
+const FieldPlace kFieldPlaces[] = {
+    {Field::ZoomEd, {4, 8}, {96, 5}},
+    {Field::RotED, {162, 8}, {232, 5}},
+    {Field::Zoom2Ed, {4, 33}, {96, 32}},
+    {Field::Maskwidth, {162, 35}, {232, 32}},
+    {Field::MaskRadiusEd, {498, 33}, {568, 30}},
+    {Field::AdditionalEd, {4, 60}, {96, 59}},
+    {Field::AdditionalYED, {162, 64}, {232, 59}},
+    {Field::RahmenEd, {498, 62}, {568, 57}},
+    {Field::ZoomOutEd, {4, 87}, {96, 86}},
+};
+
+QLabel* PlaceLabel(QWidget* parent, const QString& text, QPoint at) {
+    auto* label = new QLabel(text, parent);
+    label->adjustSize();
+    label->setGeometry(at.x(), at.y(), label->width(), 13);
+    return label;
+}
+
+TBitBtnXP* MakeBitButton(QWidget* parent, const char* name, const QString& caption,
+                         const QString& glyph, const QRect& geometry) {
+    auto* button = new TBitBtnXP(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setIcon(Glyph(glyph));
+    button->setIconSize(QSize(24, 24));
+    return button;
+}
+
+int WidgetExtent(std::int64_t size) {
+    return int(std::clamp<std::int64_t>(size, 0, QWIDGETSIZE_MAX));
+}
+
+const char* const kManual =
+    "Laden Sie ein Foto und einen Hintergrund. Die Größe von Foto und Hintergrund wird beim "
+    "Laden aneinander angepasst. Sie können die Größen auch manuell in % festlegen. Sie können "
+    "nun noch mit den Werten für Breite und Höhe die Bildformate von Hintergrund und Motiv "
+    "anpassen, so dass nur der Rahmen übrig bleibt. Jetzt können Sie auch noch eine Rotation "
+    "für das Foto festlegen und die Maske zum Überblenden von Foto auf den Hintergrund "
+    "beeinflussen.";
+
+}  // namespace
+
+// --- Swatch and paint box ----------------------------------------------------------------------
+
+TShape::TShape(QWidget* parent) : QWidget(parent) {}
+
+void TShape::SetBrushColor(const QColor& colour) {
+    brush_ = colour;
+    update();
+}
+
+void TShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    painter.setBrush(brush_);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TShape::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    emit MouseDown();  // every button: left, right, middle
+}
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+    // The picture covers the box completely; nothing behind it needs drawing first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TPaintBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (OnPaint) OnPaint(painter, event->rect());
+}
+
+// --- Building ----------------------------------------------------------------------------------
+
+TMainForm::TMainForm(const QString& programFile, const QStringList& arguments,
+                     std::unique_ptr<Interaction> interaction, QWidget* parent)
+    : QMainWindow(parent),
+      interaction_(std::move(interaction)),
+      programFile_(programFile),
+      arguments_(arguments) {
+    if (!interaction_) interaction_ = std::make_unique<QtInteraction>();
+    InitResources();
+    setObjectName("MainForm");
+    setWindowTitle(QStringLiteral("Tessaly Lumivane 1.0"));
+    setWindowIcon(ProgramIcon());
+    setFont(WindowFont());
+
+    auto* central = new QWidget(this);
+    auto* bands = new QVBoxLayout(central);
+    bands->setContentsMargins(0, 0, 0, 0);
+    bands->setSpacing(0);
+    setCentralWidget(central);
+
+    BuildToolBar();
+    BuildParameterPanel();
+    BuildPreview();
+    bands->addWidget(Panel2);
+    bands->addWidget(Panel1);
+    bands->addWidget(ScrollBox1, 1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(true);
+    StatusBar1->setFixedHeight(19);
+    setStatusBar(StatusBar1);
+
+    BuildMenu();
+    SetTabOrder();
+
+    // The designed client area is 664 x 570 below the menu bar. Laying out now gives the
+    // preview area its real size before FormCreate presets the zoom from it.
+    resize(664, 570 + menuBar()->sizeHint().height());
+    for (QLayout* bandsOrWindow : {layout(), central->layout()}) {
+        bandsOrWindow->invalidate();  // a hidden window is not laid out by itself
+        bandsOrWindow->activate();
+    }
+
+    ConnectHandlers();
+    RouteDeviceMessages(interaction_.get(), this);
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    RouteDeviceMessages(nullptr, nullptr);
+    FreeWorkingImages(images_);
+}
+
+void TMainForm::BuildToolBar() {
+    Panel2 = new QWidget(this);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFixedHeight(43);
+    OpenBtn = MakeBitButton(Panel2, "OpenBtn", QStringLiteral("Bild öffnen..."),
+                            QStringLiteral("open.png"), QRect(4, 10, 121, 33));
+    BitBtnXP1 = MakeBitButton(Panel2, "BitBtnXP1", QStringLiteral("Hintergrund öffnen..."),
+                              QStringLiteral("open.png"), QRect(131, 10, 158, 33));
+    SaveBtn = MakeBitButton(Panel2, "SaveBtn", QStringLiteral("Bild speichern unter..."),
+                            QStringLiteral("save.png"), QRect(295, 10, 169, 33));
+}
+
+void TMainForm::BuildParameterPanel() {
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFixedHeight(118);
+
+    for (const FieldPlace& place : kFieldPlaces) {
+        const FieldSpec& spec = SpecOf(place.field);
+        PlaceLabel(Panel1, QString::fromUtf8(spec.label), place.label);
+        TRxSpinEdit::Layout layout;
+        layout.Increment = double(spec.increment);
+        layout.MaxValue = double(spec.maxValue);
+        layout.MinValue = double(spec.minValue);
+        layout.Value = double(spec.initial);
+        auto* edit = new TRxSpinEdit(layout, Panel1);
+        edit->setObjectName(spec.name);
+        edit->setGeometry(QRect(place.edit, QSize(kFieldWidth, kFieldHeight)));
+        edit->setAlignment(Qt::AlignRight);
+        fields_[std::size_t(place.field)] = edit;
+    }
+    ZoomEd = fields_[std::size_t(Field::ZoomEd)];
+    Zoom2Ed = fields_[std::size_t(Field::Zoom2Ed)];
+    RotED = fields_[std::size_t(Field::RotED)];
+    Maskwidth = fields_[std::size_t(Field::Maskwidth)];
+    MaskRadiusEd = fields_[std::size_t(Field::MaskRadiusEd)];
+    AdditionalEd = fields_[std::size_t(Field::AdditionalEd)];
+    AdditionalYED = fields_[std::size_t(Field::AdditionalYED)];
+    RahmenEd = fields_[std::size_t(Field::RahmenEd)];
+    ZoomOutEd = fields_[std::size_t(Field::ZoomOutEd)];
+
+    BackgroundCheck = new QCheckBox(QStringLiteral("Hintergrundbild"), Panel1);
+    BackgroundCheck->setObjectName("BackgroundCheck");
+    BackgroundCheck->setGeometry(295, 32, 97, 17);
+    BackgroundCheck->setChecked(true);
+    RoundMaskCheck = new QCheckBox(QStringLiteral("Runde Maske"), Panel1);
+    RoundMaskCheck->setObjectName("RoundMaskCheck");
+    RoundMaskCheck->setGeometry(398, 32, 97, 17);
+
+    PlaceLabel(Panel1, QStringLiteral("Hintergrund:"), QPoint(432, 8));
+    Shape1 = new TShape(Panel1);
+    Shape1->setObjectName("Shape1");
+    Shape1->setGeometry(499, 8, 41, 18);
+
+    QuerHochBtn = MakeBitButton(Panel1, "QuerHochBtn", QStringLiteral("Hintergrund rotieren"),
+                                QStringLiteral("turn.png"), QRect(304, 55, 161, 36));
+}
+
+void TMainForm::BuildPreview() {
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName("ScrollBox1");
+    // A sunken border two pixels wide, as the batch renderer's preview area assumes.
+    ScrollBox1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ScrollBox1->setLineWidth(2);
+    ScrollBox1->setWidgetResizable(false);
+    QPalette workspace = ScrollBox1->palette();
+    workspace.setColor(QPalette::Window, kWorkspaceColour);
+    ScrollBox1->viewport()->setPalette(workspace);
+    ScrollBox1->viewport()->setAutoFillBackground(true);
+
+    previewContent_ = new QWidget;
+    previewContent_->setPalette(workspace);
+    previewContent_->setAutoFillBackground(true);
+    PaintBox1 = new TPaintBox(previewContent_);
+    PaintBox1->setObjectName("PaintBox1");
+    PaintBox1->setGeometry(0, 3, 105, 105);
+    previewContent_->resize(105, 108);
+    ScrollBox1->setWidget(previewContent_);
+    PaintBox1->OnPaint = [this](QPainter& painter, const QRect& exposed) {
+        PaintPreview(painter, exposed);
+    };
+}
+
+void TMainForm::BuildMenu() {
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName("MainMenu1");
+    auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        return action;
+    };
+    Datei1 = MainMenu1->addMenu(QStringLiteral("Datei"));
+    Datei1->setObjectName("Datei1");
+    ffnen1 = item(Datei1, "ffnen1", QStringLiteral("Motiv öffnen..."));
+    Hintergrundffnen1 = item(Datei1, "Hintergrundffnen1", QStringLiteral("Hintergrund öffnen..."));
+    N1 = Datei1->addSeparator();
+    Ergebnisspeichernunter1 =
+        item(Datei1, "Ergebnisspeichernunter1", QStringLiteral("Ergebnis speichern unter..."));
+    N2 = Datei1->addSeparator();
+    Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
+    Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
+    Hilfe1->setObjectName("Hilfe1");
+    Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
+    berdasProgramm1 = item(Hilfe1, "berdasProgramm1", QStringLiteral("Über das Programm..."));
+}
+
+void TMainForm::SetTabOrder() {
+    const QList<QWidget*> order = {ZoomEd,          Zoom2Ed,        RotED,        Maskwidth,
+                                   BackgroundCheck, RoundMaskCheck, MaskRadiusEd, AdditionalEd,
+                                   AdditionalYED,   QuerHochBtn,    RahmenEd,     ZoomOutEd,
+                                   ScrollBox1,      OpenBtn,        SaveBtn,      BitBtnXP1};
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void TMainForm::ConnectHandlers() {
+    for (TRxSpinEdit* edit : {ZoomEd, Zoom2Ed, RotED, AdditionalEd, AdditionalYED, ZoomOutEd})
+        connect(edit, &TRxSpinEdit::OnChange, this, &TMainForm::ZoomEdChange);
+    for (TRxSpinEdit* edit : {Maskwidth, MaskRadiusEd})
+        connect(edit, &TRxSpinEdit::OnChange, this, &TMainForm::MaskwidthChange);
+    connect(RahmenEd, &TRxSpinEdit::OnChange, this, &TMainForm::RahmenEdChange);
+    connect(BackgroundCheck, &QCheckBox::toggled, this, &TMainForm::BackgroundCheckClick);
+    connect(RoundMaskCheck, &QCheckBox::toggled, this, &TMainForm::RoundMaskCheckClick);
+    connect(Shape1, &TShape::MouseDown, this, &TMainForm::Shape1MouseDown);
+    connect(QuerHochBtn, &QPushButton::clicked, this, &TMainForm::QuerHochBtnClick);
+    connect(OpenBtn, &QPushButton::clicked, this, &TMainForm::ffnen1Click);
+    connect(ffnen1, &QAction::triggered, this, &TMainForm::ffnen1Click);
+    connect(BitBtnXP1, &QPushButton::clicked, this, &TMainForm::Hintergrundffnen1Click);
+    connect(Hintergrundffnen1, &QAction::triggered, this, &TMainForm::Hintergrundffnen1Click);
+    connect(SaveBtn, &QPushButton::clicked, this, &TMainForm::Ergebnisspeichernunter1Click);
+    connect(Ergebnisspeichernunter1, &QAction::triggered, this,
+            &TMainForm::Ergebnisspeichernunter1Click);
+    connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
+    connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
+    connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
+}
+
+// --- Start-up ----------------------------------------------------------------------------------
+
+void TMainForm::FormCreate() {
+    progpath_ = QFileInfo(programFile_).absolutePath();
+    if (!progpath_.endsWith(QLatin1Char('/'))) progpath_ += QLatin1Char('/');
+
+    if (!CreatePlaceholders(images_)) throw std::bad_alloc();
+    MakeMask();
+    openFilter_ = QString::fromUtf8(GetDIBOpenFilter());
+
+    openbkgndfilenow(progpath_ + QStringLiteral("holz.jpg"));
+    openfilenow(progpath_ + QStringLiteral("foto.jpg"));
+    Maskwidth->setValue(20);
+}
+
+void TMainForm::FormShow() {
+    if (first_) return;
+    first_ = true;
+    if (arguments_.size() >= 1) openfilenow(arguments_[0]);
+    if (arguments_.size() >= 2) openbkgndfilenow(arguments_[1]);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormShow();
+}
+
+void TMainForm::openfilenow(const QString& fname) {
+    OpenMotif(images_, *this, QFile::encodeName(fname).toStdString());
+}
+
+void TMainForm::openbkgndfilenow(const QString& fname) {
+    OpenBackground(images_, *this, QFile::encodeName(fname).toStdString());
+}
+
+// --- Parameter handlers ------------------------------------------------------------------------
+
+void TMainForm::ZoomEdChange() {
+    PaintBox1Paint();
+}
+
+void TMainForm::MaskwidthChange() {
+    MakeMask();
+    PaintBox1Paint();
+}
+
+void TMainForm::RahmenEdChange() {
+    Resizebkgnd();
+    PaintBox1Paint();
+}
+
+void TMainForm::BackgroundCheckClick() {
+    PaintBox1Paint();
+}
+
+void TMainForm::RoundMaskCheckClick() {
+    MakeMask();
+    PaintBox1Paint();
+}
+
+void TMainForm::Shape1MouseDown() {
+    const std::optional<QColor> chosen = interaction_->PickColor(this, Shape1->BrushColor());
+    if (!chosen) return;
+    Shape1->SetBrushColor(*chosen);
+    PaintBox1Paint();
+}
+
+void TMainForm::QuerHochBtnClick() {
+    TurnBackgroundQuarter(images_.bkgnd);  // keeps the background when the copy cannot be made
+    PaintBox1Paint();
+}
+
+// --- Commands ----------------------------------------------------------------------------------
+
+void TMainForm::ffnen1Click() {
+    if (const auto name = interaction_->OpenFile(this, openFilter_)) openfilenow(*name);
+}
+
+void TMainForm::Hintergrundffnen1Click() {
+    if (const auto name = interaction_->OpenFile(this, openFilter_)) openbkgndfilenow(*name);
+}
+
+void TMainForm::Ergebnisspeichernunter1Click() {
+    RunSaveCommand(*interaction_, this, bit_);
+}
+
+void TMainForm::Beenden1Click() {
+    close();
+}
+
+void TMainForm::Anleitung1Click() {
+    interaction_->Message(this, QStringLiteral("Kurzanleitung"), QString::fromUtf8(kManual),
+                          MessageIcon::Information, MessageButtons::Ok);
+}
+
+void TMainForm::berdasProgramm1Click() {
+    if (aboutBox_) aboutBox_->exec();
+}
+
+// --- Engine routines ---------------------------------------------------------------------------
+
+void TMainForm::MakeMask() {
+    Trace("MakeMask");
+    BuildFeatherMask(images_.mask, Maskwidth->Value(), RoundMaskCheck->isChecked(),
+                     MaskRadiusEd->Value());
+}
+
+void TMainForm::Resizebkgnd() {
+    ResizeBackground(images_, *this);
+}
+
+CompositionParams TMainForm::CompositionValues() const {
+    CompositionParams params;
+    params.zoomEd = ZoomEd->Value();
+    params.zoom2Ed = Zoom2Ed->Value();
+    params.rotEd = RotED->Value();
+    params.additionalEd = AdditionalEd->Value();
+    params.additionalYED = AdditionalYED->Value();
+    params.zoomOutEd = ZoomOutEd->Value();
+    params.backgroundCheck = BackgroundCheck->isChecked();
+    const QColor fill = Shape1->BrushColor();
+    params.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    return params;
+}
+
+bool TMainForm::Compose() {
+    const CompositionParams params = CompositionValues();
+    const CompositionLayout layout =
+        ComputeLayout(params, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd),
+                      DibWidth(images_.di), DibHeight(images_.di));
+    const int pvW = WidgetExtent(layout.pvW), pvH = WidgetExtent(layout.pvH);
+    if (PaintBox1->width() != pvW || PaintBox1->height() != pvH) {
+        // The resize invalidates the box; its paint event renders at the new size.
+        PaintBox1->resize(pvW, pvH);
+        previewContent_->resize(pvW, WidgetExtent(std::int64_t(pvH) + PaintBox1->y()));
+        return false;
+    }
+    // An empty or unallocatable result keeps the last picture.
+    ComposePicture(params, layout, images_.bkgnd, images_.di, images_.mask, bit_);
+    return true;
+}
+
+void TMainForm::PaintBox1Paint() {
+    Trace("PaintBox1Paint");
+    if (!Compose()) return;
+    // Widgets draw only inside their paint event: repaint at once and let that paint event
+    // show the picture just composed instead of composing it a second time.
+    showingComposed_ = true;
+    PaintBox1->repaint();
+    showingComposed_ = false;
+}
+
+void TMainForm::PaintPreview(QPainter& painter, const QRect& exposed) {
+    if (!showingComposed_) {
+        // A paint event of its own (uncovering, scrolling, after a resize): render afresh.
+        Trace("PaintBox1Paint");
+        if (!Compose()) {
+            painter.fillRect(exposed, kWorkspaceColour);
+            return;
+        }
+    }
+    const QRect area = exposed.intersected(PaintBox1->rect());
+    const QImage part = StretchForPreview(bit_, PaintBox1->width(), PaintBox1->height(), area);
+    if (part.isNull()) {
+        painter.fillRect(exposed, kWorkspaceColour);
+        return;
+    }
+    painter.drawImage(area.topLeft(), part);
+}
+
+// --- FramingHost -------------------------------------------------------------------------------
+
+long double TMainForm::Value(Field field) const {
+    return fields_[std::size_t(field)]->Value();
+}
+
+void TMainForm::SetValue(Field field, long double value) {
+    fields_[std::size_t(field)]->setValue(double(value));  // fires the change handler inside
+}
+
+bool TMainForm::AskReduceSize() {
+    return interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
+                                 QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
+                                                "lassen, damit das Programm flüssiger arbeitet?"),
+                                 MessageIcon::Question,
+                                 MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
+void TMainForm::ShowLoadFailure(const std::string&) {
+    interaction_->Message(this, QString(), QStringLiteral("Konnte das Bild nicht laden."),
+                          MessageIcon::Error, MessageButtons::Ok);
+}
+
+// A hidden window lays out its scroll area's viewport only when first shown; until then the
+// client area is the scroll area inside its border (no scroll bars are shown yet).
+int TMainForm::PreviewClientWidth() const {
+    return isVisible() ? ScrollBox1->viewport()->width() : ScrollBox1->contentsRect().width();
+}
+
+int TMainForm::PreviewClientHeight() const {
+    return isVisible() ? ScrollBox1->viewport()->height() : ScrollBox1->contentsRect().height();
+}

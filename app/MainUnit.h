@@ -1,0 +1,189 @@
+// The main window: tool bar, parameter panel, preview and the working state. Its methods are
+// the event handlers and thin wrappers over loading/ and engine/; the parameters live in the
+// controls and are read from them at every render.
+#pragma once
+
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/Interaction.h"
+#include "engine/composition.h"
+#include "loading/loader.h"
+#include "platform/gdi/surface.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+
+class QScrollArea;
+class QStatusBar;
+class TAboutBox;
+class TRxSpinEdit;
+
+// The toolkit's bitmap button: a push button with a glyph left of its caption.
+using TBitBtnXP = QPushButton;
+
+// The colour swatch: a filled rectangle with a black outline; any mouse press is reported.
+class TShape : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit TShape(QWidget* parent = nullptr);
+    QColor BrushColor() const { return brush_; }
+    void SetBrushColor(const QColor& colour);
+
+  signals:
+    void MouseDown();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    QColor brush_ = Qt::white;
+};
+
+// The preview surface; its painting is done by the window.
+class TPaintBox : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit TPaintBox(QWidget* parent = nullptr);
+    std::function<void(QPainter&, const QRect&)> OnPaint;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class TMainForm : public QMainWindow, public lumivane::FramingHost {
+    Q_OBJECT
+
+  public:
+    // programFile: the program's own full path; arguments: the command line after it.
+    // Without an interaction the real dialogs are used. FormCreate runs inside the constructor.
+    TMainForm(const QString& programFile, const QStringList& arguments,
+              std::unique_ptr<lumivane::Interaction> interaction = nullptr,
+              QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    void SetAboutBox(TAboutBox* about) { aboutBox_ = about; }
+    lumivane::Interaction& interaction() { return *interaction_; }
+
+    // Tool bar.
+    QWidget* Panel2;
+    TBitBtnXP* OpenBtn;
+    TBitBtnXP* BitBtnXP1;
+    TBitBtnXP* SaveBtn;
+    // Parameter panel.
+    QWidget* Panel1;
+    TRxSpinEdit* ZoomEd;
+    TRxSpinEdit* Zoom2Ed;
+    TRxSpinEdit* RotED;
+    TRxSpinEdit* Maskwidth;
+    TRxSpinEdit* MaskRadiusEd;
+    TRxSpinEdit* AdditionalEd;
+    TRxSpinEdit* AdditionalYED;
+    TRxSpinEdit* RahmenEd;
+    TRxSpinEdit* ZoomOutEd;
+    QCheckBox* BackgroundCheck;
+    QCheckBox* RoundMaskCheck;
+    TShape* Shape1;
+    TBitBtnXP* QuerHochBtn;
+    // Preview and status bar.
+    QScrollArea* ScrollBox1;
+    TPaintBox* PaintBox1;
+    QStatusBar* StatusBar1;
+    // Menu.
+    QMenu* Datei1;
+    QAction* ffnen1;
+    QAction* Hintergrundffnen1;
+    QAction* N1;
+    QAction* Ergebnisspeichernunter1;
+    QAction* N2;
+    QAction* Beenden1;
+    QMenu* Hilfe1;
+    QAction* Anleitung1;
+    QAction* berdasProgramm1;
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    void ZoomEdChange();
+    void MaskwidthChange();
+    void RahmenEdChange();
+    void BackgroundCheckClick();
+    void RoundMaskCheckClick();
+    void Shape1MouseDown();
+    void QuerHochBtnClick();
+    void ffnen1Click();
+    void Hintergrundffnen1Click();
+    void Ergebnisspeichernunter1Click();
+    void Beenden1Click();
+    void Anleitung1Click();
+    void berdasProgramm1Click();
+
+    // Engine routines.
+    void MakeMask() override;
+    void Resizebkgnd();
+    // Renders: composes the picture into `bit` and shows it, or, when the preview has to change
+    // its size, only resizes it (the paint event that follows renders).
+    void PaintBox1Paint() override;
+    void openfilenow(const QString& fname);
+    void openbkgndfilenow(const QString& fname);
+
+    // The working state, for reading.
+    const lumivane::WorkingImages& images() const { return images_; }
+    const lumivane::Surface& bit() const { return bit_; }
+    const QString& progpath() const { return progpath_; }
+    bool first() const { return first_; }
+
+    // Called with "MakeMask" or "PaintBox1Paint" at every run, for tracing the event wiring.
+    void SetTrace(std::function<void(const char*)> trace) { trace_ = std::move(trace); }
+
+    // FramingHost
+    long double Value(lumivane::Field field) const override;
+    void SetValue(lumivane::Field field, long double value) override;
+    bool AskReduceSize() override;
+    void ShowLoadFailure(const std::string& fname) override;
+    int PreviewClientWidth() const override;
+    int PreviewClientHeight() const override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void BuildToolBar();
+    void BuildParameterPanel();
+    void BuildPreview();
+    void BuildMenu();
+    void SetTabOrder();
+    void ConnectHandlers();
+
+    lumivane::CompositionParams CompositionValues() const;
+    // Brings the preview to the picture's size and composes; false when it had to resize.
+    bool Compose();
+    void PaintPreview(QPainter& painter, const QRect& exposed);
+    void Trace(const char* what) const {
+        if (trace_) trace_(what);
+    }
+
+    std::unique_ptr<lumivane::Interaction> interaction_;
+    std::array<TRxSpinEdit*, lumivane::kFieldCount> fields_{};
+    TAboutBox* aboutBox_ = nullptr;
+    QWidget* previewContent_ = nullptr;
+
+    lumivane::WorkingImages images_;
+    lumivane::Surface bit_;
+    bool first_ = false;
+    QString programFile_;
+    QString progpath_;
+    QStringList arguments_;
+    QString openFilter_;
+    bool showingComposed_ = false;  // inside the repaint that shows a picture just composed
+    std::function<void(const char*)> trace_;
+};

@@ -1,0 +1,53 @@
+#include "app/Resources.h"
+
+#include <QFont>
+
+// Q_INIT_RESOURCE must be used outside a namespace.
+static void InitLumivaneResources() {
+    Q_INIT_RESOURCE(lumivane);
+}
+
+namespace lumivane {
+
+namespace {
+
+// The window is designed for the classic Windows fonts; elsewhere take the closest
+// metric-alike so that the captions fit their designed places.
+void SubstituteDesignFonts() {
+    const QStringList sans = {"Liberation Sans", "Arial", "Nimbus Sans", "DejaVu Sans Condensed"};
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), sans);
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), sans);
+    QFont::insertSubstitutions(
+        QStringLiteral("Arial Narrow"),
+        {"Liberation Sans Narrow", "Nimbus Sans Narrow", "DejaVu Sans Condensed"});
+}
+
+}  // namespace
+
+void InitResources() {
+    static const bool done = (InitLumivaneResources(), SubstituteDesignFonts(), true);
+    (void)done;
+}
+
+QPixmap Glyph(const QString& name) {
+    InitResources();
+    QImage image(QStringLiteral(":/lumivane/") + name);
+    if (image.isNull()) return {};
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == 0xFFFFFF) line[x] = 0;  // white is the see-through colour
+    }
+    return QPixmap::fromImage(image);
+}
+
+QIcon ProgramIcon() {
+    InitResources();
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/lumivane/icon-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace lumivane

@@ -1,0 +1,99 @@
+// Whole renders (fill, background, blend) as the window makes them on every change, and the
+// batch renderer over many photos.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image/Zerlin.h"
+#include "loading/save_picture.h"
+#include "loading/session.h"
+#include "tools/render/render_cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace lumivane;
+
+fs::path BenchDir() {
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / "lumivane-bench-compose";
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+// A photo-like test picture (smooth gradients with some detail), written once and reused.
+std::string TestPicture(int w, int h, const std::string& ext) {
+    const fs::path path = BenchDir() / (std::to_string(w) + "x" + std::to_string(h) + "." + ext);
+    if (fs::exists(path)) return path.string();
+    Surface s;
+    s.SetSize(w, h);
+    for (int y = 0; y < h; ++y) {
+        BYTE* row = s.ScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            row[4 * x] = BYTE(x * 255 / w);
+            row[4 * x + 1] = BYTE(y * 255 / h);
+            row[4 * x + 2] = BYTE((x ^ y) & 0x3F) + 96;
+        }
+    }
+    SavePicture(s, path.string());
+    return path.string();
+}
+
+// The scene the window holds after loading motif and frame: fit and presets applied.
+void WholeRender(benchmark::State& state, int motifW, int motifH, int frameW, int frameH) {
+    FramingSession session;
+    session.OpenMotif(TestPicture(motifW, motifH, "bmp"));
+    session.OpenBackground(TestPicture(frameW, frameH, "bmp"));
+    for (auto _ : state) {
+        session.Render();
+        benchmark::DoNotOptimize(session.picture().Bits());
+    }
+    state.counters["outW"] = session.picture().Width();
+    state.counters["outH"] = session.picture().Height();
+}
+
+// The start-up scene: the 640 x 480 photo on the 800 x 600 wood.
+void BM_Render_StartupScene(benchmark::State& s) { WholeRender(s, 640, 480, 800, 600); }
+void BM_Render_Motif1000x750(benchmark::State& s) { WholeRender(s, 1000, 750, 1600, 1200); }
+void BM_Render_Motif6000x4000(benchmark::State& s) { WholeRender(s, 6000, 4000, 4000, 3000); }
+BENCHMARK(BM_Render_StartupScene)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Render_Motif1000x750)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Render_Motif6000x4000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// lumivane-render over 20 motifs of 3000 x 2000 JPEGs, with -j N.
+void BM_Batch20Motifs(benchmark::State& state) {
+    const std::string motif = TestPicture(3000, 2000, "jpg");
+    const std::string frame = TestPicture(2400, 1800, "jpg");
+    std::vector<std::string> args = {"-j", std::to_string(state.range(0)), "-b", frame, "-o",
+                                     (BenchDir() / "batch").string()};
+    for (int i = 0; i < 20; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "m%02d.jpg", i);
+        const fs::path copy = BenchDir() / name;
+        if (!fs::exists(copy)) fs::copy_file(motif, copy);
+        args.push_back(copy.string());
+    }
+    std::ostringstream out, err;
+    for (auto _ : state) RenderMain(args, out, err, false);
+}
+BENCHMARK(BM_Batch20Motifs)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// End to end: decode a 6000 x 4000 JPEG and a 4000 x 3000 JPEG frame, fit, render, encode.
+void BM_RenderEndToEnd6000x4000(benchmark::State& state) {
+    const std::vector<std::string> args = {"-b", TestPicture(4000, 3000, "jpg"), "-o",
+                                           (BenchDir() / "out.jpg").string(),
+                                           TestPicture(6000, 4000, "jpg")};
+    std::ostringstream out, err;
+    for (auto _ : state) RenderMain(args, out, err, false);
+}
+BENCHMARK(BM_RenderEndToEnd6000x4000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

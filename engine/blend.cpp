@@ -1,0 +1,222 @@
+// The fast blend. Per bitmap row it finds, with the exact formula, the run of columns whose
+// source pixel lies inside the motif, then walks that run computing source coordinates in double
+// precision; wherever the double result could round differently from the extended-precision
+// formula it falls back to the exact formula, so the output equals DibRotxxxReference's.
+#include <emmintrin.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <system_error>
+#include <thread>
+
+#include "engine/blend.h"
+#include "engine/blend_pixel.h"
+#include "engine/blend_plan.h"
+
+namespace lumivane {
+
+namespace {
+
+using i64 = std::int64_t;
+
+// Adding and subtracting 1.5 * 2^52 rounds a double below 2^51 in magnitude to a whole number,
+// halves to even, without a library call.
+constexpr double kRoundingShift = 6755399441055744.0;
+// Below this many pixels a second thread costs more than it saves.
+constexpr i64 kMinPixelsPerThread = i64(1) << 16;
+
+// First k in [lo, hi + 1) for which pred holds; pred must be false up to some k and true from it.
+template <class Pred>
+i64 FirstTrue(i64 lo, i64 hi, Pred pred) {
+    i64 a = lo, b = hi + 1;
+    while (a < b) {
+        const i64 mid = a + (b - a) / 2;
+        if (pred(mid))
+            b = mid;
+        else
+            a = mid + 1;
+    }
+    return a;
+}
+
+// Narrows [lo, hi] to the k where minV <= g(k) <= maxV. g is monotone in k (each step of the
+// source formula is a monotone rounding of a linear function), so that set is one run.
+template <class G>
+void NarrowToRange(i64& lo, i64& hi, G g, i64 minV, i64 maxV) {
+    if (lo > hi) return;
+    const i64 l = lo, h = hi;
+    if (g(l) <= g(h)) {
+        lo = FirstTrue(l, h, [&](i64 k) { return g(k) >= minV; });
+        hi = FirstTrue(l, h, [&](i64 k) { return g(k) > maxV; }) - 1;
+    } else {
+        lo = FirstTrue(l, h, [&](i64 k) { return g(k) <= maxV; });
+        hi = FirstTrue(l, h, [&](i64 k) { return g(k) < minV; }) - 1;
+    }
+}
+
+// One bitmap row's share of the box: the run of box columns [lo, hi] whose source pixel lies
+// inside the motif, and the row's constants of the double-precision source formula.
+struct RowRun {
+    i64 lo = 0, hi = -1;
+    i64 dy = 0;
+    double cx = 0, cy = 0;  // the dy terms of the source formulas plus the motif centre
+    double limit = 0;       // distance from a half below which the double rounding is trusted
+    BYTE* row = nullptr;    // the bitmap row it is drawn into
+};
+
+class RowBlender {
+  public:
+    RowBlender(const BlendPlan& p, const dib& di, const dib& mask, Surface& bit)
+        : p_(p),
+          motifTop_(static_cast<const BYTE*>(di.poi) + i64(p.height - 1) * di.bytew),
+          motifStride_(di.bytew),
+          mask_(static_cast<const BYTE*>(mask.poi)),
+          maskStride_(mask.bytew),
+          bit_(bit),
+          k0_(std::max<i64>(0, -p.left)),
+          k1_(std::min<i64>(p.boxW, bit.Width() - p.left) - 1),
+          ax_(double(p.c * p.f)),
+          ay_(double(p.s * p.f)) {
+        const i64 ahead = 2;
+        const i64 px = i64(std::lround(double(-p.s * p.f * ahead)));
+        const i64 py = i64(std::lround(double(p.c * p.f * ahead)));
+        motifAhead_ = -py * motifStride_ + 3 * px;
+        maskAhead_ = py * maskStride_ + 3 * px;
+    }
+
+    // Box rows [r0, r1), all inside the bitmap. A turned motif is read along slanted lines; so
+    // that the motif and mask rows a band touches stay in the cache, a band of rows is walked in
+    // column strips.
+    void Rows(i64 r0, i64 r1) const {
+        constexpr int kBandRows = 16;
+        constexpr i64 kStripColumns = 256;
+        RowRun runs[kBandRows];
+        for (i64 band = r0; band < r1; band += kBandRows) {
+            const int n = int(std::min<i64>(kBandRows, r1 - band));
+            i64 first = k1_ + 1, last = k0_ - 1;
+            for (int i = 0; i < n; ++i) {
+                runs[i] = MakeRun(band + i);
+                if (runs[i].lo > runs[i].hi) continue;
+                first = std::min(first, runs[i].lo);
+                last = std::max(last, runs[i].hi);
+            }
+            for (i64 from = first; from <= last; from += kStripColumns) {
+                const i64 to = std::min(last, from + kStripColumns - 1);
+                for (int i = 0; i < n; ++i)
+                    BlendSpan(runs[i], std::max(from, runs[i].lo), std::min(to, runs[i].hi));
+            }
+        }
+    }
+
+  private:
+    RowRun MakeRun(i64 r) const {
+        RowRun run;
+        run.dy = r - p_.bcy;
+        const i64 dy = run.dy;
+        run.lo = k0_;
+        run.hi = k1_;
+        NarrowToRange(
+            run.lo, run.hi, [&](i64 k) { return p_.SourceX(k - p_.bcx, dy); }, 0, p_.width - 1);
+        NarrowToRange(
+            run.lo, run.hi, [&](i64 k) { return p_.SourceY(k - p_.bcx, dy); }, 0, p_.height - 1);
+        if (run.lo > run.hi) return run;
+
+        // Every term of both formulas, the motif centre included, is at most `bound` in
+        // magnitude. The extended-precision result lies within 4 * bound * 2^-64 of the exact
+        // value, the double one within bound * 2^-50; so when the double value is further than
+        // `slack` from a half, both round to the same whole number.
+        const long double bound =
+            (std::max(std::abs(run.lo - p_.bcx), std::abs(run.hi - p_.bcx)) + std::abs(dy)) * p_.f +
+            std::max(p_.mcx, p_.mcy);
+        const double slack = double((bound + 1) * 0x1p-48L);
+        run.limit = slack < 0.125 ? 0.5 - slack : 0.0;  // 0: always the exact formula
+        run.cx = double(-(p_.s * dy) * p_.f + p_.mcx);
+        run.cy = double((p_.c * dy) * p_.f + p_.mcy);
+        run.row = bit_.ScanLine(int(p_.top + r));
+        return run;
+    }
+
+    // Box columns [from, to] of one run.
+    void BlendSpan(const RowRun& run, i64 from, i64 to) const {
+        // Locals throughout: the compiler then keeps them in registers across the pixel stores.
+        // Source column and row are computed side by side in the two lanes of one register,
+        // the motif centre already added in.
+        const __m128d a = _mm_set_pd(ay_, ax_), c = _mm_set_pd(run.cy, run.cx);
+        const __m128d limit = _mm_set1_pd(run.limit), shift = _mm_set1_pd(kRoundingShift);
+        const __m128d one = _mm_set1_pd(1.0), signBit = _mm_set1_pd(-0.0);
+        const std::uint32_t width = std::uint32_t(p_.width), height = std::uint32_t(p_.height);
+        const BYTE* const motifTop = motifTop_;
+        const BYTE* const mask = mask_;
+        const i64 motifStride = motifStride_, maskStride = maskStride_;
+        const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
+        BYTE* target = run.row + 4 * (p_.left + from);
+        __m128d dx = _mm_set1_pd(double(from - p_.bcx));
+        for (i64 k = from; k <= to; ++k, dx = _mm_add_pd(dx, one), target += 4) {
+            const __m128d v = _mm_add_pd(_mm_mul_pd(a, dx), c);
+            const __m128d rounded = _mm_sub_pd(_mm_add_pd(v, shift), shift);
+            const __m128d off = _mm_andnot_pd(signBit, _mm_sub_pd(v, rounded));
+            std::uint32_t sx, sy;
+            if (_mm_movemask_pd(_mm_cmplt_pd(off, limit)) == 3) [[likely]] {
+                const std::uint64_t both = _mm_cvtsi128_si64(_mm_cvttpd_epi32(rounded));
+                sx = std::uint32_t(both);
+                sy = std::uint32_t(both >> 32);
+            } else {
+                sx = std::uint32_t(p_.SourceX(k - p_.bcx, run.dy));
+                sy = std::uint32_t(p_.SourceY(k - p_.bcx, run.dy));
+            }
+            // Inside the run both always hold; kept so no slip could ever read out of bounds.
+            if (sx >= width || sy >= height) [[unlikely]]
+                continue;
+            const BYTE* bgr = motifTop - i64(sy) * motifStride + 3 * i64(sx);
+            // Stored row sy, not picture row sy: the mask is applied mirrored top to bottom.
+            const BYTE* weight = mask + i64(sy) * maskStride + 3 * i64(sx) + 2;
+            // The rows below come next in this strip; fetch their motif and mask bytes early.
+            __builtin_prefetch(bgr + motifAhead);
+            __builtin_prefetch(weight + maskAhead);
+            BlendPixelPacked(bgr, *weight, target);
+        }
+    }
+
+    const BlendPlan& p_;
+    const BYTE* motifTop_;  // stored row of picture row 0
+    i64 motifStride_;
+    const BYTE* mask_;
+    i64 maskStride_;
+    Surface& bit_;
+    i64 k0_, k1_;  // box columns inside the bitmap
+    double ax_, ay_;
+    i64 motifAhead_ = 0, maskAhead_ = 0;
+};
+
+}  // namespace
+
+void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel, int offx, int offy,
+               int zoom) {
+    const auto plan = PlanBlend(di, mask, bit, winkel, offx, offy, zoom);
+    if (!plan) return;
+    const BlendPlan& p = *plan;
+    const i64 r0 = std::max<i64>(0, -p.top);
+    const i64 r1 = std::min<i64>(p.boxH, bit.Height() - p.top);
+    const i64 columns = std::min<i64>(p.boxW, bit.Width() - p.left) - std::max<i64>(0, -p.left);
+    if (r0 >= r1 || columns <= 0) return;
+
+    const RowBlender blender(p, di, mask, bit);
+    // Rows are independent: the second core takes the lower half.
+    if ((r1 - r0) * columns >= 2 * kMinPixelsPerThread && std::thread::hardware_concurrency() > 1) {
+        const i64 middle = r0 + (r1 - r0) / 2;
+        std::thread helper;
+        try {
+            helper = std::thread([&] { blender.Rows(middle, r1); });
+        } catch (const std::system_error&) {
+            // No thread to be had: this thread does all rows below.
+        }
+        if (helper.joinable()) {
+            blender.Rows(r0, middle);
+            helper.join();
+            return;
+        }
+    }
+    blender.Rows(r0, r1);
+}
+
+}  // namespace lumivane

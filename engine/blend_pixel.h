@@ -1,0 +1,62 @@
+// Mixing one motif colour into one bitmap pixel: m weighs the bitmap pixel and 255 - m the
+// motif, each sum divided by 255 rounding down; the fourth byte becomes 0.
+#pragma once
+
+#include <emmintrin.h>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/wintypes.h"
+
+namespace lumivane {
+
+// bgr: the motif pixel's blue, green, red; target: the bitmap pixel (blue, green, red, fourth).
+// Read and written as one 32-bit word: byte stores could alias anything and would make the
+// compiler reload every loop invariant.
+inline void BlendPixel(const BYTE* bgr, BYTE m, BYTE* target) {
+    std::uint32_t d;
+    std::memcpy(&d, target, 4);
+    const std::uint32_t keep = m;
+    const std::uint32_t take = 255u - m;
+    const std::uint32_t b = (bgr[0] * take + (d & 0xFF) * keep) / 255u;
+    const std::uint32_t g = (bgr[1] * take + ((d >> 8) & 0xFF) * keep) / 255u;
+    const std::uint32_t r = (bgr[2] * take + ((d >> 16) & 0xFF) * keep) / 255u;
+    d = b | (g << 8) | (r << 16);
+    std::memcpy(target, &d, 4);
+}
+
+// The same mix for the blend's inner loop, the three channels at once: each 32-bit lane gets
+// motif * (255 - m) + bitmap * m from one multiply-add, and for x up to 65534,
+// x div 255 = (x + 1 + x div 256) div 256.
+inline void BlendPixelPacked(const BYTE* bgr, BYTE m, BYTE* target) {
+    std::uint16_t blueGreen;
+    std::memcpy(&blueGreen, bgr, 2);
+    const std::uint32_t src = blueGreen | (std::uint32_t(bgr[2]) << 16);
+    if (m == 0) {
+        // Inside the feather band's inner edge, the common case: the motif pixel itself.
+        std::memcpy(target, &src, 4);
+        return;
+    }
+    std::uint32_t dst;
+    std::memcpy(&dst, target, 4);
+    if (m == 255) {
+        // Beyond the band's outer edge: the bitmap pixel stays, its fourth byte cleared.
+        dst &= 0x00FFFFFFu;
+        std::memcpy(target, &dst, 4);
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    // 16-bit lanes: motif blue, bitmap blue, motif green, bitmap green, ...
+    const __m128i pairs = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(src)), _mm_cvtsi32_si128(int(dst))), zero);
+    const __m128i weights = _mm_set1_epi32(int(255u - m) | (int(m) << 16));
+    const __m128i x = _mm_madd_epi16(pairs, weights);
+    const __m128i ones = _mm_set1_epi32(1);
+    const __m128i q =
+        _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, ones), _mm_srli_epi32(x, 8)), 8);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, zero), zero);
+    const std::uint32_t out = std::uint32_t(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFFu;
+    std::memcpy(target, &out, 4);
+}
+
+}  // namespace lumivane

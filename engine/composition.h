@@ -1,0 +1,43 @@
+// The framed picture, composed at full size from the parameters: fill, the scaled background
+// centred, the turned and feathered motif centred over it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gdi/surface.h"
+#include "platform/imagelib/dib.h"
+
+namespace lumivane {
+
+// The values the render reads from the window's controls (whole numbers, read as typed).
+struct CompositionParams {
+    long double zoomEd = 100;        // background scale, percent
+    long double zoom2Ed = 100;       // motif scale, percent
+    long double rotEd = 5;           // motif rotation, degrees
+    long double additionalEd = 0;    // extra pixels left and right
+    long double additionalYED = 0;   // extra pixels top and bottom
+    long double zoomOutEd = 100;     // preview zoom, percent
+    bool backgroundCheck = true;     // draw the background and let its size count
+    COLORREF fillColor = 0xFFFFFF;   // colour of everything the background does not cover
+};
+
+// Sizes of one render, in pixels.
+struct CompositionLayout {
+    std::int64_t bgW = 0, bgH = 0;    // scaled background (0 when it is not drawn)
+    std::int64_t mW = 0, mH = 0;      // scaled motif, unturned
+    std::int64_t outW = 0, outH = 0;  // the result
+    std::int64_t pvW = 0, pvH = 0;    // the preview
+
+    // A result that can be composed: positive, and small enough to allocate.
+    bool Renderable() const;
+};
+
+CompositionLayout ComputeLayout(const CompositionParams& params, int backgroundWidth,
+                                int backgroundHeight, int motifWidth, int motifHeight);
+
+// Composes the picture into `bit` at layout.outW x layout.outH. Returns false, leaving `bit`
+// as it was, when the layout is not renderable or the bitmap cannot be allocated.
+bool ComposePicture(const CompositionParams& params, const CompositionLayout& layout,
+                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit);
+
+}  // namespace lumivane

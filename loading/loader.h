@@ -1,0 +1,67 @@
+// Bringing a motif or a background into the working state. The window and the batch renderer
+// run the same steps; what differs between them (how fields store values and what a store
+// sets off, how questions are asked, how a picture is rendered) is behind FramingHost.
+#pragma once
+
+#include <string>
+
+#include "loading/parameters.h"
+#include "platform/imagelib/dib.h"
+
+namespace lumivane {
+
+// The three images the working state owns. Each always holds an image; the mask always has
+// the motif's size once a motif has been installed.
+struct WorkingImages {
+    dib di{};     // the motif, 24 bits per pixel
+    dib mask{};   // its feather mask, 24 bits per pixel
+    dib bkgnd{};  // the background, at the depth it was loaded with
+};
+
+class FramingHost {
+public:
+    virtual ~FramingHost() = default;
+
+    virtual long double Value(Field field) const = 0;
+    // Stores a value as the field stores it. In the window a changed field fires its change
+    // handler inside this call (nested mask rebuilds and renders).
+    virtual void SetValue(Field field, long double value) = 0;
+
+    virtual void MakeMask() = 0;
+    virtual void PaintBox1Paint() = 0;
+
+    // "Wollen Sie die Größe des Bildes reduzieren lassen, ...?" — true for Yes.
+    virtual bool AskReduceSize() = 0;
+    // "Konnte das Bild nicht laden."
+    virtual void ShowLoadFailure(const std::string& fname) = 0;
+
+    // The client size of the preview area, for the preview zoom preset.
+    virtual int PreviewClientWidth() const = 0;
+    virtual int PreviewClientHeight() const = 0;
+};
+
+// Loads the motif: optional reduction of wide images, the preview zoom and feather width
+// presets, conversion to 24 bits, a new mask, the background refit and a render. On failure
+// tells the host and changes nothing. Returns whether the motif was replaced.
+bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname);
+
+// Loads the background at its own depth, refits it and renders. On failure tells the host and
+// changes nothing.
+bool OpenBackground(WorkingImages& images, FramingHost& host, const std::string& fname);
+
+// The second half of OpenBackground for an image already loaded: frees the old background,
+// stores `background` in its place (the images own it from now on), refits and renders.
+void InstallBackground(WorkingImages& images, FramingHost& host, const dib& background);
+
+// Scales the background to a frame of RahmenEd percent around the motif and crops the result
+// through the margins: writes ZoomEd, AdditionalYED and AdditionalEd, in that order.
+void ResizeBackground(const WorkingImages& images, FramingHost& host);
+
+// The first images of a working state: a blank 320 x 200 motif with its mask and a blank
+// 320 x 200 background. False (and nothing allocated) when memory is short.
+bool CreatePlaceholders(WorkingImages& images);
+
+// Frees all three images.
+void FreeWorkingImages(WorkingImages& images);
+
+}  // namespace lumivane

@@ -1,0 +1,79 @@
+#include "loading/session.h"
+
+#include "engine/feather_mask.h"
+#include "image/Zerlin.h"
+
+namespace lumivane {
+
+FramingSession::FramingSession() {
+    ready_ = CreatePlaceholders(images_);
+    if (ready_) MakeMask();
+}
+
+FramingSession::~FramingSession() {
+    if (!ownsBackground_) images_.bkgnd.poi = nullptr;  // not ours to free
+    FreeWorkingImages(images_);
+}
+
+bool FramingSession::OpenMotif(const std::string& fname) {
+    return lumivane::OpenMotif(images_, *this, fname);
+}
+
+bool FramingSession::OpenBackground(const std::string& fname) {
+    dib loaded = OpenDib(fname.c_str(), 0, nullptr);
+    if (!loaded.poi) {
+        ShowLoadFailure(fname);
+        return false;
+    }
+    if (!ownsBackground_) images_.bkgnd.poi = nullptr;
+    ownsBackground_ = true;
+    InstallBackground(images_, *this, loaded);
+    return true;
+}
+
+void FramingSession::UseSharedBackground(const dib& background) {
+    dib own = images_.bkgnd;
+    if (ownsBackground_ && own.poi) FreeDib(own);
+    images_.bkgnd = dib{};  // nothing left to free in InstallBackground
+    ownsBackground_ = false;
+    InstallBackground(images_, *this, background);
+}
+
+void FramingSession::SetValue(Field field, long double value) {
+    // The window rebuilds the mask when the feather width changes; so does this state.
+    if (params_.Set(field, value) && (field == Field::Maskwidth || field == Field::MaskRadiusEd)) {
+        MakeMask();
+    }
+}
+
+void FramingSession::MakeMask() {
+    BuildFeatherMask(images_.mask, params_[Field::Maskwidth], params_.roundMask,
+                     params_[Field::MaskRadiusEd]);
+}
+
+void FramingSession::ShowLoadFailure(const std::string& fname) {
+    if (onLoadFailure_) onLoadFailure_(fname);
+}
+
+CompositionParams FramingSession::CompositionValues() const {
+    CompositionParams c;
+    c.zoomEd = params_[Field::ZoomEd];
+    c.zoom2Ed = params_[Field::Zoom2Ed];
+    c.rotEd = params_[Field::RotED];
+    c.additionalEd = params_[Field::AdditionalEd];
+    c.additionalYED = params_[Field::AdditionalYED];
+    c.zoomOutEd = params_[Field::ZoomOutEd];
+    c.backgroundCheck = params_.backgroundCheck;
+    c.fillColor = params_.fillColor;
+    return c;
+}
+
+bool FramingSession::Render() {
+    const CompositionParams c = CompositionValues();
+    const CompositionLayout layout =
+        ComputeLayout(c, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd), DibWidth(images_.di),
+                      DibHeight(images_.di));
+    return ComposePicture(c, layout, images_.bkgnd, images_.di, images_.mask, bit_);
+}
+
+}  // namespace lumivane

@@ -1,0 +1,72 @@
+// A working state without a window: the three images, the parameters in plain fields and the
+// off-screen picture. The batch renderer frames each photo in one of these, through the same
+// loading and engine code as the window; tests use it to check whole scenes.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/composition.h"
+#include "loading/loader.h"
+#include "loading/parameters.h"
+#include "platform/gdi/surface.h"
+
+namespace lumivane {
+
+class FramingSession final : public FramingHost {
+public:
+    // The preview area of the window at its designed size, for the preview zoom preset.
+    static constexpr int kDesignedPreviewWidth = 660;
+    static constexpr int kDesignedPreviewHeight = 386;
+
+    FramingSession();
+    ~FramingSession() override;
+    FramingSession(const FramingSession&) = delete;
+    FramingSession& operator=(const FramingSession&) = delete;
+
+    // False when even the placeholder images could not be made.
+    bool Ready() const { return ready_; }
+
+    Parameters& params() { return params_; }
+    const Parameters& params() const { return params_; }
+    WorkingImages& images() { return images_; }
+    const Surface& picture() const { return bit_; }
+
+    // How the size question is answered (default: No).
+    void SetReduceAnswer(bool yes) { reduceAnswer_ = yes; }
+    // Called with the file name when a load fails (default: nothing).
+    void SetLoadFailureHandler(std::function<void(const std::string&)> handler) {
+        onLoadFailure_ = std::move(handler);
+    }
+
+    bool OpenMotif(const std::string& fname);
+    bool OpenBackground(const std::string& fname);
+    // Uses an image that someone else owns and keeps alive as the background (read only).
+    void UseSharedBackground(const dib& background);
+
+    // Composes the picture at full size. False when the result is empty or too large.
+    bool Render();
+
+    CompositionParams CompositionValues() const;
+
+    // FramingHost
+    long double Value(Field field) const override { return params_[field]; }
+    void SetValue(Field field, long double value) override;
+    void MakeMask() override;
+    void PaintBox1Paint() override {}  // renders only on request: nothing is shown
+    bool AskReduceSize() override { return reduceAnswer_; }
+    void ShowLoadFailure(const std::string& fname) override;
+    int PreviewClientWidth() const override { return kDesignedPreviewWidth; }
+    int PreviewClientHeight() const override { return kDesignedPreviewHeight; }
+
+private:
+    Parameters params_;
+    WorkingImages images_;
+    Surface bit_;
+    bool ready_ = false;
+    bool ownsBackground_ = true;
+    bool reduceAnswer_ = false;
+    std::function<void(const std::string&)> onLoadFailure_;
+};
+
+}  // namespace lumivane

@@ -1,0 +1,71 @@
+// Answers the window's questions from a script and records what was asked, so no test waits
+// on a modal dialog. An unscripted message box is answered OK/No; an unscripted file or colour
+// dialog is cancelled, and so is a scripted empty name or invalid colour.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "app/Interaction.h"
+
+namespace lumivane {
+
+struct AskedMessage {
+    QString caption;
+    QString text;
+    MessageIcon icon;
+    MessageButtons buttons;
+};
+
+class ScriptedInteraction final : public Interaction {
+  public:
+    std::deque<MessageAnswer> answers;
+    std::deque<QString> openFiles;
+    std::deque<SaveChoice> saveFiles;
+    std::deque<QColor> colours;
+
+    std::vector<AskedMessage> messages;
+    std::vector<QString> openFilters;
+    std::vector<QString> saveFilters;
+    std::vector<QColor> colourPresets;
+
+    MessageAnswer Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon,
+                          MessageButtons buttons) override {
+        messages.push_back({caption, text, icon, buttons});
+        if (answers.empty())
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::optional<QString> OpenFile(QWidget*, const QString& filter) override {
+        openFilters.push_back(filter);
+        const QString name = Next(openFiles);
+        if (name.isEmpty()) return std::nullopt;
+        return name;
+    }
+    std::optional<SaveChoice> SaveFile(QWidget*, const QString& filter) override {
+        saveFilters.push_back(filter);
+        const SaveChoice choice = Next(saveFiles);
+        if (choice.path.isEmpty()) return std::nullopt;
+        return choice;
+    }
+    std::optional<QColor> PickColor(QWidget*, const QColor& initial) override {
+        colourPresets.push_back(initial);
+        const QColor colour = Next(colours);
+        if (!colour.isValid()) return std::nullopt;
+        return colour;
+    }
+
+  private:
+    template <typename T>
+    static T Next(std::deque<T>& queue) {
+        if (queue.empty()) return T();
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+}  // namespace lumivane

@@ -1,0 +1,175 @@
+// lumivane-render end to end: tiny pictures made here, framed, written and read back.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image/Zerlin.h"
+#include "loading/save_picture.h"
+#include "tools/render/render_cli.h"
+
+namespace lumivane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenderCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               (std::string("lumivane-render-") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        motif_ = Solid("motif.bmp", 100, 60, RGB(200, 40, 10));
+        background_ = Solid("frame.png", 200, 150, RGB(20, 90, 160));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Solid(const std::string& name, int w, int h, COLORREF c) {
+        Surface s;
+        EXPECT_TRUE(s.SetSize(w, h));
+        s.Fill(c);
+        const std::string path = Path(name);
+        EXPECT_TRUE(SavePicture(s, path).Ok());
+        return path;
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    int Run(std::vector<std::string> args) {
+        out_.str("");
+        err_.str("");
+        return RenderMain(args, out_, err_, false);
+    }
+
+    fs::path dir_;
+    std::string motif_, background_;
+    std::ostringstream out_, err_;
+};
+
+// Reads a result back as 24-bit colours.
+struct Result {
+    dib image{};
+    explicit Result(const std::string& path) : image(OpenDib(path.c_str(), 0, nullptr)) {}
+    ~Result() {
+        if (image.poi) FreeDib(image);
+    }
+    bool ok() const { return image.poi != nullptr; }
+    int width() const { return DibWidth(image); }
+    int height() const { return DibHeight(image); }
+    DWORD at(int x, int y) const { return getpixel(image, x, y); }
+};
+
+TEST_F(RenderCli, FramesOneMotifLikeTheWindowDoes) {
+    const std::string out = Path("out.bmp");
+    ASSERT_EQ(Run({"--rotate", "0", "--feather", "0", "-b", background_, "-o", out, motif_}), 0)
+        << err_.str();
+    // Fit of a 100 x 60 motif on a 200 x 150 frame at 130 %: the width decides, ZoomEd 65
+    // (130 x 97), AdditionalYED Round(-9.75) = -10: the result is 130 x 77.
+    Result r(out);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.width(), 130);
+    EXPECT_EQ(r.height(), 77);
+    EXPECT_EQ(r.at(0, 0), RGB(20, 90, 160));
+    EXPECT_EQ(r.at(14, 8), RGB(20, 90, 160));
+    EXPECT_EQ(r.at(15, 8), RGB(200, 40, 10)) << "the motif box starts at (15, 8)";
+    EXPECT_EQ(r.at(114, 67), RGB(200, 40, 10));
+    EXPECT_EQ(r.at(115, 67), RGB(20, 90, 160));
+}
+
+TEST_F(RenderCli, OptionsAfterTheFitOverrideItAndAreStoredLikeFields) {
+    const std::string out = Path("plain.png");
+    ASSERT_EQ(Run({"--no-background", "--fill", "#00ff00", "--margin-x", "4.5", "--margin-y",
+                   "-3000", "--rotate", "0", "--feather", "0", "-b", background_, "-o", out,
+                   motif_}),
+              1)
+        << "a margin of -1000 a side leaves nothing to render";
+    EXPECT_NE(err_.str().find("leer oder zu groß"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(out));
+
+    ASSERT_EQ(Run({"--no-background", "--fill", "#00ff00", "--margin-x", "4.5", "--rotate", "0",
+                   "--feather", "0", "-b", background_, "-o", out, motif_}),
+              0)
+        << err_.str();
+    Result r(out);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.width(), 108) << "4.5 is stored as 4 (half to even): 100 + 2 x 4";
+    EXPECT_EQ(r.height(), 60 - 20) << "the fit's AdditionalYED of -10 still applies";
+    EXPECT_EQ(r.at(3, 20), RGB(0, 255, 0));
+    EXPECT_EQ(r.at(4, 20), RGB(200, 40, 10));
+}
+
+TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
+    const std::string second = Solid("second.bmp", 50, 50, RGB(1, 2, 3));
+    const std::string broken = Path("broken.jpg");
+    std::ofstream(broken) << "definitely not a jpeg";
+    const std::string outDir = Path("results");
+    EXPECT_EQ(Run({"-j", "2", "--format", "png", "-b", background_, "-o", outDir, motif_, broken,
+                   second}),
+              1);
+    EXPECT_NE(err_.str().find(broken + ": Konnte das Bild nicht laden."), std::string::npos)
+        << err_.str();
+    EXPECT_TRUE(Result((fs::path(outDir) / "motif.png").string()).ok());
+    EXPECT_TRUE(Result((fs::path(outDir) / "second.png").string()).ok());
+    EXPECT_FALSE(fs::exists(fs::path(outDir) / "broken.png"));
+}
+
+TEST_F(RenderCli, AnUnreadableBackgroundFailsEverything) {
+    EXPECT_EQ(Run({"-b", Path("nowhere.jpg"), "-o", Path("x.jpg"), motif_}), 1);
+    EXPECT_NE(err_.str().find("nowhere.jpg: Konnte das Bild nicht laden."), std::string::npos);
+    EXPECT_FALSE(fs::exists(Path("x.jpg")));
+}
+
+TEST_F(RenderCli, AnUnwritableOutputIsReportedAndLeavesNoFile) {
+    const std::string blocker = Path("file");
+    std::ofstream(blocker) << "x";
+    const std::string out = blocker + "/inside.jpg";  // a folder that is a file
+    EXPECT_EQ(Run({"-b", background_, "-o", out, motif_}), 1);
+    EXPECT_NE(err_.str().find("Das Bild konnte nicht gespeichert werden"), std::string::npos)
+        << err_.str();
+    std::vector<fs::path> left;
+    for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename());
+    EXPECT_EQ(left.size(), 3u) << "motif, frame and the blocking file only";
+}
+
+TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"-b", background_, motif_},
+        {"-b", background_, "-o", Path("a.jpg")},
+        {"--frame", "viel", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--fill", "red", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--bogus", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"-b", background_, "-o", Path("a.xyz"), motif_},
+        {"-j", "0", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--format", "doc", "-b", background_, "-o", Path("d"), motif_, motif_},
+        {"--rotate"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_NE(err_.str().find("Aufruf: lumivane-render"), std::string::npos) << err_.str();
+    }
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("--no-background"), std::string::npos);
+    EXPECT_NE(out_.str().find("Füllfarbe"), std::string::npos);
+}
+
+TEST_F(RenderCli, TheProgramItselfReturnsTheStatus) {
+    const std::string cmd = std::string(LUMIVANE_RENDER_BINARY) + " --bogus 2>/dev/null";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const std::string ok = std::string(LUMIVANE_RENDER_BINARY) + " -b '" + background_ +
+                           "' -o '" + Path("r.jpg") + "' '" + motif_ + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(ok.c_str())), 0);
+    EXPECT_TRUE(Result(Path("r.jpg")).ok());
+}
+
+}  // namespace
+}  // namespace lumivane

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -18,24 +19,43 @@ template <class Work>
 void ForChunks(std::int64_t count, std::int64_t grain, bool split, Work work) {
     if (count <= 0) return;
     grain = std::max<std::int64_t>(grain, 1);
-    std::atomic<std::int64_t> next{0};
-    auto drain = [&] {
+    // Who may still take chunks. The helper can start late, when another program holds the
+    // other core; once the caller has done every chunk it closes the door, and a helper that was
+    // not yet inside never touches the work and ends on its own. A helper already inside is
+    // waited for, as it may be in the middle of a chunk.
+    enum : int { kOpen, kHelperInside, kHelperDone, kClosed };
+    struct Shared {
+        std::atomic<std::int64_t> next{0};
+        std::atomic<int> door{kOpen};
+    };
+    const auto shared = std::make_shared<Shared>();
+    auto drain = [&shared, count, grain, &work] {
         for (;;) {
-            const std::int64_t begin = next.fetch_add(grain, std::memory_order_relaxed);
+            const std::int64_t begin = shared->next.fetch_add(grain, std::memory_order_relaxed);
             if (begin >= count) return;
             work(begin, std::min(count, begin + grain));
         }
     };
-    std::thread helper;
+    bool helping = false;
     if (split && count > grain && std::thread::hardware_concurrency() > 1) {
         try {
-            helper = std::thread(drain);
+            std::thread([shared, drain] {
+                int open = kOpen;
+                if (!shared->door.compare_exchange_strong(open, kHelperInside)) return;
+                drain();
+                shared->door.store(kHelperDone);
+                shared->door.notify_one();
+            }).detach();
+            helping = true;
         } catch (const std::system_error&) {
             // No thread to be had: this thread does every chunk.
         }
     }
     drain();
-    if (helper.joinable()) helper.join();
+    if (!helping) return;
+    int open = kOpen;
+    if (shared->door.compare_exchange_strong(open, kClosed)) return;
+    shared->door.wait(kHelperInside);
 }
 
 }  // namespace lumivane

@@ -152,8 +152,14 @@ class RowBlender {
             _mm_xor_si128(_mm_set_epi32(p_.height, p_.height, p_.width, p_.width), flip);
         const BYTE* const motifTop = motifTop_;
         const BYTE* const mask = mask_ + 2;  // the red byte
-        const i64 motifStride = motifStride_, maskStride = maskStride_;
+        // Strides are below 2^31; the multiplies take the low 32 bits of each 64-bit lane.
+        const __m128i three = _mm_set1_epi32(3);
+        const __m128i motifStride = _mm_set1_epi32(int(motifStride_));
+        const __m128i maskStride = _mm_set1_epi32(int(maskStride_));
         const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
+        // Up to here a 4-byte read from motifTop stays inside the motif's memory: picture row 0
+        // is stored last.
+        const i64 motifWordLimit = motifStride_ - 4;
         BYTE* target = run.row + 4 * (p_.left + from);
         __m128d dx = _mm_set_pd(double(from + 1 - p_.bcx), double(from - p_.bcx));
         i64 k = from;
@@ -178,19 +184,30 @@ class RowBlender {
                 BlendExact(run, k + 1, target + 4);
                 continue;
             }
-            const std::uint64_t xs = std::uint64_t(_mm_cvtsi128_si64(xy));
-            const std::uint64_t ys = std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(xy, xy)));
-            const i64 x0 = 3 * i64(std::uint32_t(xs)), x1 = 3 * i64(xs >> 32);
-            const i64 y0 = i64(std::uint32_t(ys)), y1 = i64(ys >> 32);
-            const BYTE* bgr0 = motifTop - y0 * motifStride + x0;
-            const BYTE* bgr1 = motifTop - y1 * motifStride + x1;
+            // Byte offsets of both pixels, 64-bit, from the whole numbers in the low halves.
+            const __m128i column = _mm_mul_epu32(_mm_castpd_si128(wx), three);
+            const __m128i row = _mm_castpd_si128(wy);
+            const __m128i motifAt = _mm_sub_epi64(column, _mm_mul_epu32(row, motifStride));
             // Stored row y, not picture row y: the mask is applied mirrored top to bottom.
-            const BYTE* weight0 = mask + y0 * maskStride + x0;
-            const BYTE* weight1 = mask + y1 * maskStride + x1;
+            const __m128i maskAt = _mm_add_epi64(column, _mm_mul_epu32(row, maskStride));
+            const i64 motif0 = _mm_cvtsi128_si64(motifAt);
+            const i64 motif1 = _mm_cvtsi128_si64(_mm_unpackhi_epi64(motifAt, motifAt));
+            const i64 mask0 = _mm_cvtsi128_si64(maskAt);
+            const i64 mask1 = _mm_cvtsi128_si64(_mm_unpackhi_epi64(maskAt, maskAt));
             // The rows below come next in this strip; fetch their motif and mask bytes early.
-            __builtin_prefetch(bgr0 + motifAhead);
-            __builtin_prefetch(weight0 + maskAhead);
-            BlendPixelPair(MotifPixel(bgr0) | MotifPixel(bgr1) << 32, *weight0, *weight1, target);
+            __builtin_prefetch(motifTop + motif0 + motifAhead);
+            __builtin_prefetch(mask + mask0 + maskAhead);
+            std::uint64_t colours;
+            if (std::max(motif0, motif1) <= motifWordLimit) [[likely]] {
+                // A 4-byte read per pixel, the byte after it dropped.
+                std::uint32_t left, right;
+                std::memcpy(&left, motifTop + motif0, 4);
+                std::memcpy(&right, motifTop + motif1, 4);
+                colours = (left | std::uint64_t(right) << 32) & 0x00FFFFFF00FFFFFFu;
+            } else {
+                colours = MotifPixel(motifTop + motif0) | MotifPixel(motifTop + motif1) << 32;
+            }
+            BlendPixelPair(colours, mask[mask0], mask[mask1], target);
         }
         if (k == to) BlendExact(run, k, target);
     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/blend.h"
 #include "engine/blend_pixel.h"
@@ -163,7 +164,9 @@ class RowBlender {
         BYTE* target = run.row + 4 * (p_.left + from);
         __m128d dx = _mm_set_pd(double(from + 1 - p_.bcx), double(from - p_.bcx));
         i64 k = from;
-        for (; k < to; k += 2, dx = _mm_add_pd(dx, two), target += 8) {
+        // Pixels k and k + 1, or (pair false) only k: the last pixel of an odd span; its
+        // neighbour's lanes are computed but neither tested nor used.
+        auto step = [&](auto pair) {
             const __m128d vx = _mm_add_pd(_mm_mul_pd(ax, dx), cx);
             const __m128d vy = _mm_add_pd(_mm_mul_pd(ay, dx), cy);
             // v + shift holds round(v) as a whole number in its low 32 bits.
@@ -178,11 +181,12 @@ class RowBlender {
             const __m128i inside = _mm_cmplt_epi32(_mm_xor_si128(xy, flip), size);
             // Inside the run the coordinates always lie in the motif; the test costs little
             // and keeps any slip from reading out of bounds.
-            if ((_mm_movemask_pd(trusted) << 4 | _mm_movemask_ps(_mm_castsi128_ps(inside))) != 0x3F)
-                [[unlikely]] {
+            const int needed = pair ? 0x3F : 0x15;  // x0, x1, y0, y1, then both trusted
+            if (((_mm_movemask_pd(trusted) << 4 | _mm_movemask_ps(_mm_castsi128_ps(inside))) &
+                 needed) != needed) [[unlikely]] {
                 BlendExact(run, k, target);
-                BlendExact(run, k + 1, target + 4);
-                continue;
+                if (pair) BlendExact(run, k + 1, target + 4);
+                return;
             }
             // Byte offsets of both pixels, 64-bit, from the whole numbers in the low halves.
             const __m128i column = _mm_mul_epu32(_mm_castpd_si128(wx), three);
@@ -197,6 +201,10 @@ class RowBlender {
             // The rows below come next in this strip; fetch their motif and mask bytes early.
             __builtin_prefetch(motifTop + motif0 + motifAhead);
             __builtin_prefetch(mask + mask0 + maskAhead);
+            if constexpr (!decltype(pair)::value) {
+                BlendPixelPacked(motifTop + motif0, mask[mask0], target);
+                return;
+            }
             std::uint64_t colours;
             if (std::max(motif0, motif1) <= motifWordLimit) [[likely]] {
                 // A 4-byte read per pixel, the byte after it dropped.
@@ -208,12 +216,12 @@ class RowBlender {
                 colours = MotifPixel(motifTop + motif0) | MotifPixel(motifTop + motif1) << 32;
             }
             BlendPixelPair(colours, mask[mask0], mask[mask1], target);
-        }
-        if (k == to) BlendExact(run, k, target);
+        };
+        for (; k < to; k += 2, dx = _mm_add_pd(dx, two), target += 8) step(std::true_type{});
+        if (k == to) step(std::false_type{});
     }
 
-    // One pixel through the exact formula: where the double one is not trusted, and for the last
-    // pixel of an odd span.
+    // One pixel through the exact formula, where the double one is not trusted.
     void BlendExact(const RowRun& run, i64 k, BYTE* target) const {
         const i64 sx = p_.SourceX(k - p_.bcx, run.dy);
         const i64 sy = p_.SourceY(k - p_.bcx, run.dy);

@@ -6,12 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <system_error>
-#include <thread>
+#include <cstring>
+#include <type_traits>
 
 #include "engine/blend.h"
 #include "engine/blend_pixel.h"
 #include "engine/blend_plan.h"
+#include "platform/parallel.h"
 
 namespace lumivane {
 
@@ -66,6 +67,9 @@ struct RowRun {
 
 class RowBlender {
   public:
+    // Rows walked together in column strips; also the share of work the threads take at a time.
+    static constexpr int kBandRows = 16;
+
     RowBlender(const BlendPlan& p, const dib& di, const dib& mask, Surface& bit)
         : p_(p),
           motifTop_(static_cast<const BYTE*>(di.poi) + i64(p.height - 1) * di.bytew),
@@ -88,7 +92,6 @@ class RowBlender {
     // that the motif and mask rows a band touches stay in the cache, a band of rows is walked in
     // column strips.
     void Rows(i64 r0, i64 r1) const {
-        constexpr int kBandRows = 16;
         constexpr i64 kStripColumns = 256;
         RowRun runs[kBandRows];
         for (i64 band = r0; band < r1; band += kBandRows) {
@@ -136,45 +139,102 @@ class RowBlender {
         return run;
     }
 
-    // Box columns [from, to] of one run.
+    // Box columns [from, to] of one run, two pixels per step: the source columns of both in one
+    // register, their rows in another, one test that both are trustworthy and inside the motif.
     void BlendSpan(const RowRun& run, i64 from, i64 to) const {
         // Locals throughout: the compiler then keeps them in registers across the pixel stores.
-        // Source column and row are computed side by side in the two lanes of one register,
-        // the motif centre already added in.
-        const __m128d a = _mm_set_pd(ay_, ax_), c = _mm_set_pd(run.cy, run.cx);
+        const __m128d ax = _mm_set1_pd(ax_), ay = _mm_set1_pd(ay_);
+        const __m128d cx = _mm_set1_pd(run.cx), cy = _mm_set1_pd(run.cy);
         const __m128d limit = _mm_set1_pd(run.limit), shift = _mm_set1_pd(kRoundingShift);
-        const __m128d one = _mm_set1_pd(1.0), signBit = _mm_set1_pd(-0.0);
-        const std::uint32_t width = std::uint32_t(p_.width), height = std::uint32_t(p_.height);
+        const __m128d two = _mm_set1_pd(2.0), signBit = _mm_set1_pd(-0.0);
+        // Unsigned x < width as a signed compare of both sides with the top bit flipped.
+        const __m128i flip = _mm_set1_epi32(INT32_MIN);
+        const __m128i size =
+            _mm_xor_si128(_mm_set_epi32(p_.height, p_.height, p_.width, p_.width), flip);
         const BYTE* const motifTop = motifTop_;
-        const BYTE* const mask = mask_;
-        const i64 motifStride = motifStride_, maskStride = maskStride_;
+        const BYTE* const mask = mask_ + 2;  // the red byte
+        // Strides are below 2^31; the multiplies take the low 32 bits of each 64-bit lane.
+        const __m128i three = _mm_set1_epi32(3);
+        const __m128i motifStride = _mm_set1_epi32(int(motifStride_));
+        const __m128i maskStride = _mm_set1_epi32(int(maskStride_));
         const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
+        // Up to here a 4-byte read from motifTop stays inside the motif's memory: picture row 0
+        // is stored last.
+        const i64 motifWordLimit = motifStride_ - 4;
         BYTE* target = run.row + 4 * (p_.left + from);
-        __m128d dx = _mm_set1_pd(double(from - p_.bcx));
-        for (i64 k = from; k <= to; ++k, dx = _mm_add_pd(dx, one), target += 4) {
-            const __m128d v = _mm_add_pd(_mm_mul_pd(a, dx), c);
-            const __m128d rounded = _mm_sub_pd(_mm_add_pd(v, shift), shift);
-            const __m128d off = _mm_andnot_pd(signBit, _mm_sub_pd(v, rounded));
-            std::uint32_t sx, sy;
-            if (_mm_movemask_pd(_mm_cmplt_pd(off, limit)) == 3) [[likely]] {
-                const std::uint64_t both = _mm_cvtsi128_si64(_mm_cvttpd_epi32(rounded));
-                sx = std::uint32_t(both);
-                sy = std::uint32_t(both >> 32);
-            } else {
-                sx = std::uint32_t(p_.SourceX(k - p_.bcx, run.dy));
-                sy = std::uint32_t(p_.SourceY(k - p_.bcx, run.dy));
+        __m128d dx = _mm_set_pd(double(from + 1 - p_.bcx), double(from - p_.bcx));
+        i64 k = from;
+        // Pixels k and k + 1, or (pair false) only k: the last pixel of an odd span; its
+        // neighbour's lanes are computed but neither tested nor used.
+        auto step = [&](auto pair) {
+            const __m128d vx = _mm_add_pd(_mm_mul_pd(ax, dx), cx);
+            const __m128d vy = _mm_add_pd(_mm_mul_pd(ay, dx), cy);
+            // v + shift holds round(v) as a whole number in its low 32 bits.
+            const __m128d wx = _mm_add_pd(vx, shift), wy = _mm_add_pd(vy, shift);
+            const __m128d offX = _mm_andnot_pd(signBit, _mm_sub_pd(vx, _mm_sub_pd(wx, shift)));
+            const __m128d offY = _mm_andnot_pd(signBit, _mm_sub_pd(vy, _mm_sub_pd(wy, shift)));
+            const __m128d trusted =
+                _mm_and_pd(_mm_cmplt_pd(offX, limit), _mm_cmplt_pd(offY, limit));
+            // Lanes: x0, x1, y0, y1.
+            const __m128i xy = _mm_castps_si128(
+                _mm_shuffle_ps(_mm_castpd_ps(wx), _mm_castpd_ps(wy), _MM_SHUFFLE(2, 0, 2, 0)));
+            const __m128i inside = _mm_cmplt_epi32(_mm_xor_si128(xy, flip), size);
+            // Inside the run the coordinates always lie in the motif; the test costs little
+            // and keeps any slip from reading out of bounds.
+            const int needed = pair ? 0x3F : 0x15;  // x0, x1, y0, y1, then both trusted
+            if (((_mm_movemask_pd(trusted) << 4 | _mm_movemask_ps(_mm_castsi128_ps(inside))) &
+                 needed) != needed) [[unlikely]] {
+                BlendExact(run, k, target);
+                if (pair) BlendExact(run, k + 1, target + 4);
+                return;
             }
-            // Inside the run both always hold; kept so no slip could ever read out of bounds.
-            if (sx >= width || sy >= height) [[unlikely]]
-                continue;
-            const BYTE* bgr = motifTop - i64(sy) * motifStride + 3 * i64(sx);
-            // Stored row sy, not picture row sy: the mask is applied mirrored top to bottom.
-            const BYTE* weight = mask + i64(sy) * maskStride + 3 * i64(sx) + 2;
+            // Byte offsets of both pixels, 64-bit, from the whole numbers in the low halves.
+            const __m128i column = _mm_mul_epu32(_mm_castpd_si128(wx), three);
+            const __m128i row = _mm_castpd_si128(wy);
+            const __m128i motifAt = _mm_sub_epi64(column, _mm_mul_epu32(row, motifStride));
+            // Stored row y, not picture row y: the mask is applied mirrored top to bottom.
+            const __m128i maskAt = _mm_add_epi64(column, _mm_mul_epu32(row, maskStride));
+            const i64 motif0 = _mm_cvtsi128_si64(motifAt);
+            const i64 motif1 = _mm_cvtsi128_si64(_mm_unpackhi_epi64(motifAt, motifAt));
+            const i64 mask0 = _mm_cvtsi128_si64(maskAt);
+            const i64 mask1 = _mm_cvtsi128_si64(_mm_unpackhi_epi64(maskAt, maskAt));
             // The rows below come next in this strip; fetch their motif and mask bytes early.
-            __builtin_prefetch(bgr + motifAhead);
-            __builtin_prefetch(weight + maskAhead);
-            BlendPixelPacked(bgr, *weight, target);
-        }
+            __builtin_prefetch(motifTop + motif0 + motifAhead);
+            __builtin_prefetch(mask + mask0 + maskAhead);
+            if constexpr (!decltype(pair)::value) {
+                BlendPixelPacked(motifTop + motif0, mask[mask0], target);
+                return;
+            }
+            std::uint64_t colours;
+            if (std::max(motif0, motif1) <= motifWordLimit) [[likely]] {
+                // A 4-byte read per pixel, the byte after it dropped.
+                std::uint32_t left, right;
+                std::memcpy(&left, motifTop + motif0, 4);
+                std::memcpy(&right, motifTop + motif1, 4);
+                colours = (left | std::uint64_t(right) << 32) & 0x00FFFFFF00FFFFFFu;
+            } else {
+                colours = MotifPixel(motifTop + motif0) | MotifPixel(motifTop + motif1) << 32;
+            }
+            BlendPixelPair(colours, mask[mask0], mask[mask1], target);
+        };
+        for (; k < to; k += 2, dx = _mm_add_pd(dx, two), target += 8) step(std::true_type{});
+        if (k == to) step(std::false_type{});
+    }
+
+    // One pixel through the exact formula, where the double one is not trusted.
+    void BlendExact(const RowRun& run, i64 k, BYTE* target) const {
+        const i64 sx = p_.SourceX(k - p_.bcx, run.dy);
+        const i64 sy = p_.SourceY(k - p_.bcx, run.dy);
+        if (sx < 0 || sx >= p_.width || sy < 0 || sy >= p_.height) return;
+        BlendPixelPacked(motifTop_ - sy * motifStride_ + 3 * sx,
+                         mask_[sy * maskStride_ + 3 * sx + 2], target);
+    }
+
+    // A motif pixel as a bitmap pixel with fourth byte 0.
+    static std::uint64_t MotifPixel(const BYTE* bgr) {
+        std::uint16_t blueGreen;
+        std::memcpy(&blueGreen, bgr, 2);
+        return blueGreen | std::uint64_t(bgr[2]) << 16;
     }
 
     const BlendPlan& p_;
@@ -201,22 +261,8 @@ void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel,
     if (r0 >= r1 || columns <= 0) return;
 
     const RowBlender blender(p, di, mask, bit);
-    // Rows are independent: the second core takes the lower half.
-    if ((r1 - r0) * columns >= 2 * kMinPixelsPerThread && std::thread::hardware_concurrency() > 1) {
-        const i64 middle = r0 + (r1 - r0) / 2;
-        std::thread helper;
-        try {
-            helper = std::thread([&] { blender.Rows(middle, r1); });
-        } catch (const std::system_error&) {
-            // No thread to be had: this thread does all rows below.
-        }
-        if (helper.joinable()) {
-            blender.Rows(r0, middle);
-            helper.join();
-            return;
-        }
-    }
-    blender.Rows(r0, r1);
+    ForChunks(r1 - r0, RowBlender::kBandRows, (r1 - r0) * columns >= 2 * kMinPixelsPerThread,
+              [&](i64 begin, i64 end) { blender.Rows(r0 + begin, r0 + end); });
 }
 
 }  // namespace lumivane

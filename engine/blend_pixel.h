@@ -59,4 +59,33 @@ inline void BlendPixelPacked(const BYTE* bgr, BYTE m, BYTE* target) {
     std::memcpy(target, &out, 4);
 }
 
+// Two neighbouring bitmap pixels at once, each with its own motif colour and weight. `motif`
+// holds the two motif colours as bitmap pixels (fourth bytes 0), the left one in the low half.
+// The same arithmetic in 16-bit lanes: motif * 255 + m * (bitmap - motif) equals
+// motif * (255 - m) + bitmap * m, which lies in [0, 65025], so the lanes' wrap-around in the
+// intermediate steps never shows; and (x + 1 + x div 256) div 256 stays below 2^16 too.
+inline void BlendPixelPair(std::uint64_t motif, BYTE m0, BYTE m1, BYTE* target) {
+    if ((m0 | m1) == 0) {
+        // Both inside the feather band's inner edge, the common case: the motif pixels.
+        std::memcpy(target, &motif, 8);
+        return;
+    }
+    std::uint64_t bitmap;
+    std::memcpy(&bitmap, target, 8);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i s = _mm_unpacklo_epi8(_mm_cvtsi64_si128(std::int64_t(motif)), zero);
+    const __m128i d = _mm_unpacklo_epi8(_mm_cvtsi64_si128(std::int64_t(bitmap)), zero);
+    // m0 in the four lanes of the left pixel, m1 in those of the right one.
+    __m128i m = _mm_cvtsi32_si128(int(m0) | (int(m1) << 16));
+    m = _mm_unpacklo_epi16(m, m);
+    m = _mm_unpacklo_epi32(m, m);
+    const __m128i x = _mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(s, 8), s),
+                                    _mm_mullo_epi16(m, _mm_sub_epi16(d, s)));
+    const __m128i q =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    const std::uint64_t out =
+        std::uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(q, zero))) & 0x00FFFFFF00FFFFFFu;
+    std::memcpy(target, &out, 8);
+}
+
 }  // namespace lumivane

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "image/Zerlin.h"
+#include "platform/parallel.h"
 
 namespace {
 
@@ -114,20 +112,14 @@ void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, 
     const LONG W = DibWidth(Image), H = DibHeight(Image);
     const RowPlan plan = PlanColumns(DestW, W, SrcX, SrcW, BytesPerPixel);
     if (lumivane::Surface* target = DirectSurface(DC); target && BytesPerPixel == 3) {
-        // Rows are independent: a large drawing is split between two threads, the calling
-        // one taking the lower half.
-        LONG half = std::int64_t(DestW) * DestH >= kParallelPixels ? DestH / 2 : 0;
-        std::thread upper;
-        if (half > 0) {
-            try {
-                upper = std::thread(Draw24RowsDirect, std::ref(*target), X, Y, DestW, DestH,
-                                    std::cref(Image), std::cref(plan), TopRow, SrcH, 0, half);
-            } catch (const std::system_error&) {
-                half = 0;  // no thread to be had: draw every row here
-            }
-        }
-        Draw24RowsDirect(*target, X, Y, DestW, DestH, Image, plan, TopRow, SrcH, half, DestH);
-        if (upper.joinable()) upper.join();
+        // Rows are independent: a large drawing is shared between two threads, in bands of rows
+        // handed to whichever is free.
+        constexpr std::int64_t kRowsPerChunk = 64;
+        lumivane::ForChunks(DestH, kRowsPerChunk, std::int64_t(DestW) * DestH >= kParallelPixels,
+                            [&](std::int64_t begin, std::int64_t end) {
+                                Draw24RowsDirect(*target, X, Y, DestW, DestH, Image, plan, TopRow,
+                                                 SrcH, LONG(begin), LONG(end));
+                            });
         deldib(R);
         return;
     }

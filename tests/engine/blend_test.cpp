@@ -92,6 +92,31 @@ TEST(Blend, PackedMixEqualsThePlainOneForEveryValue) {
             }
 }
 
+// The two-pixel mix: every weight in either pixel, the two weights in all combinations (both 0,
+// one 0, one 255), each against the plain mix of its own pixel.
+TEST(Blend, PairMixEqualsThePlainOneForEveryValue) {
+    for (int m0 = 0; m0 < 256; ++m0)
+        for (int s = 0; s < 256; ++s)
+            for (int d = 0; d < 256; d += (m0 & 7) == 0 ? 1 : 51) {
+                const int m1 = (m0 * 37 + s) & 0xFF;
+                const BYTE bgr[2][3] = {{BYTE(s), BYTE(255 - s), BYTE(s ^ 0x5A)},
+                                        {BYTE(d), BYTE(s ^ 0xC3), BYTE(255 - d)}};
+                BYTE plain[8] = {BYTE(d),        BYTE(255 - d), BYTE(d ^ 0xA5), 0xEE,
+                                 BYTE(s ^ 0x0F), BYTE(d),       BYTE(s),        0x11};
+                BYTE pair[8];
+                std::memcpy(pair, plain, 8);
+                lumivane::BlendPixel(bgr[0], BYTE(m0), plain);
+                lumivane::BlendPixel(bgr[1], BYTE(m1), plain + 4);
+                std::uint64_t motif = 0;
+                for (int i = 0; i < 3; ++i)
+                    motif |= std::uint64_t(bgr[0][i]) << (8 * i) | std::uint64_t(bgr[1][i])
+                                                                       << (32 + 8 * i);
+                lumivane::BlendPixelPair(motif, BYTE(m0), BYTE(m1), pair);
+                ASSERT_EQ(std::memcmp(plain, pair, 8), 0)
+                    << s << " " << d << " " << m0 << " " << m1;
+            }
+}
+
 TEST(Blend, FullMaskKeepsTheBitmapAndEmptyMaskCopiesTheMotif) {
     Image motif(320, 200), mask(320, 200);
     motif.Fill(Scrambled);

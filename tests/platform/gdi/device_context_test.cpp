@@ -1,6 +1,9 @@
 // Device contexts, bitmaps, capabilities, the desktop and the message-box hook.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -173,6 +176,18 @@ TEST(SurfaceFillRect, FillsTheClippedRectangleOnly) {
     EXPECT_EQ(px(2, 1), 0x010203u);
     s.FillRect(3, 0, 1, 3, RGB(9, 9, 9));  // empty
     EXPECT_EQ(px(3, 0), 0x010203u);
+}
+
+// A surface large enough to be filled from two threads, with a height that is no multiple of the
+// share each takes: every pixel, the last row included, gets the colour and a fourth byte of 0.
+TEST(SurfaceFillRect, LargeFillReachesEveryPixel) {
+    lumivane::Surface s;
+    ASSERT_TRUE(s.SetSize(1201, 1003));
+    std::memset(s.Bits(), 0xFF, std::size_t(s.Width()) * s.Height() * 4);
+    s.Fill(RGB(7, 8, 9));
+    const auto* p = reinterpret_cast<const std::uint32_t*>(s.Bits());
+    const std::size_t n = std::size_t(s.Width()) * s.Height();
+    EXPECT_EQ(std::count(p, p + n, 0x070809u), std::ptrdiff_t(n));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/codecs/openjpeg_handles.h"
 #include "platform/imagelib/codecs/own_formats.h"
 #include "platform/imagelib/codecs/pixel_rows.h"
 
@@ -133,20 +134,8 @@ OPJ_BOOL StreamSeek(OPJ_OFF_T n, void* user) {
 
 void IgnoreMessage(const char*, void*) {}
 
-struct CodecDeleter {
-    void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t* s) const { opj_stream_destroy(s); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t* i) const { opj_image_destroy(i); }
-};
-using ImagePtr = std::unique_ptr<opj_image_t, ImageDeleter>;
-
-ImagePtr DecodeWithOpenJpeg(Bytes file) {
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(
-        opj_create_decompress(IsBoxFormat(file) ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+OpjImagePtr DecodeWithOpenJpeg(Bytes file) {
+    OpjCodecPtr codec(opj_create_decompress(IsBoxFormat(file) ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     if (!codec) return nullptr;
     opj_set_info_handler(codec.get(), IgnoreMessage, nullptr);
     opj_set_warning_handler(codec.get(), IgnoreMessage, nullptr);
@@ -159,7 +148,7 @@ ImagePtr DecodeWithOpenJpeg(Bytes file) {
 
     MemoryStream memory{file};
     const OPJ_SIZE_T chunk = std::clamp<OPJ_SIZE_T>(file.size(), 4096, 1 << 20);
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(chunk, OPJ_TRUE));
+    OpjStreamPtr stream(opj_stream_create(chunk, OPJ_TRUE));
     if (!stream) return nullptr;
     opj_stream_set_user_data(stream.get(), &memory, nullptr);
     opj_stream_set_user_data_length(stream.get(), file.size());
@@ -172,7 +161,7 @@ ImagePtr DecodeWithOpenJpeg(Bytes file) {
         opj_image_destroy(raw);
         return nullptr;
     }
-    ImagePtr image(raw);
+    OpjImagePtr image(raw);
     // The JP2 header boxes may describe the image differently from the codestream.
     const std::int64_t width = std::int64_t(image->x1) - image->x0;
     const std::int64_t height = std::int64_t(image->y1) - image->y0;
@@ -305,7 +294,7 @@ dib ToImage(const opj_image_t& image) {
 
 dib Decode(Bytes file) {
     if (!Matches(file) || !SizeHeaderAcceptable(FindCodestream(file))) return {};
-    const ImagePtr image = DecodeWithOpenJpeg(file);
+    const OpjImagePtr image = DecodeWithOpenJpeg(file);
     return image ? ToImage(*image) : dib{};
 }
 

@@ -6,6 +6,7 @@
 
 #include <openjpeg.h>
 
+#include "platform/imagelib/codecs/openjpeg_handles.h"
 #include "platform/imagelib/codecs/writers.h"
 
 namespace lumivane {
@@ -34,16 +35,6 @@ OPJ_BOOL StreamSeek(OPJ_OFF_T position, void* user) {
     out->Seek(std::uint64_t(position));
     return out->Failed() ? OPJ_FALSE : OPJ_TRUE;
 }
-
-struct CodecDeleter {
-    void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t* s) const { opj_stream_destroy(s); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t* i) const { opj_image_destroy(i); }
-};
 
 // Enough resolution levels for a good wavelet, but no more than the tile size allows.
 int Resolutions(int tileWidth, int tileHeight) {
@@ -81,23 +72,21 @@ EncodeResult WriteJp2(const Bgrx32View& picture, OutputFile& out) {
         c.prec = 8;
         c.sgnd = 0;
     }
-    std::unique_ptr<opj_image_t, ImageDeleter> image(
-        opj_image_tile_create(3, components, OPJ_CLRSPC_SRGB));
+    OpjImagePtr image(opj_image_tile_create(3, components, OPJ_CLRSPC_SRGB));
     if (!image) return EncodeResult::kFailed;
     image->x0 = 0;
     image->y0 = 0;
     image->x1 = OPJ_UINT32(picture.width);
     image->y1 = OPJ_UINT32(picture.height);
 
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_compress(OPJ_CODEC_JP2));
+    OpjCodecPtr codec(opj_create_compress(OPJ_CODEC_JP2));
     if (!codec) return EncodeResult::kFailed;
     opj_set_info_handler(codec.get(), Quiet, nullptr);
     opj_set_warning_handler(codec.get(), Quiet, nullptr);
     opj_set_error_handler(codec.get(), Quiet, nullptr);
     if (!opj_setup_encoder(codec.get(), &params, image.get())) return EncodeResult::kFailed;
 
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(
-        opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_FALSE));
+    OpjStreamPtr stream(opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_FALSE));
     if (!stream) return EncodeResult::kFailed;
     opj_stream_set_user_data(stream.get(), &out, nullptr);
     opj_stream_set_write_function(stream.get(), StreamWrite);

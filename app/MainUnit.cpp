@@ -190,15 +190,15 @@ void TMainForm::BuildParameterPanel() {
     Panel1->setFixedHeight(118);
 
     for (const FieldPlace& place : kFieldPlaces) {
-        const FieldSpec& spec = SpecOf(place.field);
-        PlaceLabel(Panel1, QString::fromUtf8(spec.label), place.label);
+        const FieldSpec& info = SpecOf(place.field);
+        PlaceLabel(Panel1, QString::fromUtf8(info.label), place.label);
         TRxSpinEdit::Layout layout;
-        layout.Increment = double(spec.increment);
-        layout.MaxValue = double(spec.maxValue);
-        layout.MinValue = double(spec.minValue);
-        layout.Value = double(spec.initial);
+        layout.Increment = double(info.increment);
+        layout.MaxValue = double(info.maxValue);
+        layout.MinValue = double(info.minValue);
+        layout.Value = double(info.initial);
         auto* edit = new TRxSpinEdit(layout, Panel1);
-        edit->setObjectName(spec.name);
+        edit->setObjectName(info.name);
         edit->setGeometry(QRect(place.edit, QSize(kFieldWidth, kFieldHeight)));
         edit->setAlignment(Qt::AlignRight);
         fields_[std::size_t(place.field)] = edit;

@@ -24,9 +24,9 @@ const FieldSpec& SpecOf(Field field) { return kSpecs[std::size_t(field)]; }
 
 const std::array<FieldSpec, kFieldCount>& AllFieldSpecs() { return kSpecs; }
 
-long double StoreFieldValue(const FieldSpec& spec, long double x) {
-    if (x < spec.minValue) x = spec.minValue;
-    if (x > spec.maxValue) x = spec.maxValue;
+long double StoreFieldValue(const FieldSpec& info, long double x) {
+    if (x < info.minValue) x = info.minValue;
+    if (x > info.maxValue) x = info.maxValue;
     const long double r = RoundHalfEven(x);
     return r == 0 ? 0.0L : r;  // a field never shows "-0"
 }

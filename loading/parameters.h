@@ -38,7 +38,7 @@ const std::array<FieldSpec, kFieldCount>& AllFieldSpecs();
 
 // What a field shows after being given x: limited to its range, then rounded to a whole number
 // with halves to the even neighbour.
-long double StoreFieldValue(const FieldSpec& spec, long double x);
+long double StoreFieldValue(const FieldSpec& info, long double x);
 
 // A plain set of parameter values, starting as the window's fields start.
 struct Parameters {

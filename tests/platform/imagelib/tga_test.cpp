@@ -147,8 +147,8 @@ TEST(TgaReader, TrueColourInEveryPixelOrder) {
 
 TEST(TgaReader, AlphaIsLaidOverWhiteOnlyWhenItMeansCoverage) {
     const Bytes8 pixels{30, 20, 10, 255, 30, 20, 10, 0, 30, 20, 10, 128};
-    const TgaSpec spec{.width = 3, .pixelBits = 32, .descriptor = 0x28};
-    DecodedImage straight(Decode(kTgaDecoder, MakeTga(spec, pixels)));
+    const TgaSpec header{.width = 3, .pixelBits = 32, .descriptor = 0x28};
+    DecodedImage straight(Decode(kTgaDecoder, MakeTga(header, pixels)));
     ASSERT_TRUE(straight.ok());
     EXPECT_EQ(straight.bits(), 24);
     EXPECT_EQ(straight.color(0, 0), RGB(10, 20, 30));
@@ -160,13 +160,13 @@ TEST(TgaReader, AlphaIsLaidOverWhiteOnlyWhenItMeansCoverage) {
         Decode(kTgaDecoder, MakeTga({.width = 3, .pixelBits = 32, .descriptor = 0x20}, pixels)));
     ASSERT_TRUE(noAlphaBits.ok());
     EXPECT_EQ(noAlphaBits.color(1, 0), RGB(10, 20, 30));
-    auto undefinedAlpha = MakeTga(spec, pixels);
+    auto undefinedAlpha = MakeTga(header, pixels);
     AppendExtensionArea(undefinedAlpha, 2);
     DecodedImage ignored(Decode(kTgaDecoder, undefinedAlpha));
     ASSERT_TRUE(ignored.ok());
     EXPECT_EQ(ignored.color(1, 0), RGB(10, 20, 30));
 
-    auto premultiplied = MakeTga(spec, {15, 10, 5, 128});
+    auto premultiplied = MakeTga(info, {15, 10, 5, 128});
     AppendExtensionArea(premultiplied, 4);
     DecodedImage pre(Decode(kTgaDecoder, premultiplied));
     ASSERT_TRUE(pre.ok());

@@ -166,7 +166,7 @@ TEST(TgaReader, AlphaIsLaidOverWhiteOnlyWhenItMeansCoverage) {
     ASSERT_TRUE(ignored.ok());
     EXPECT_EQ(ignored.color(1, 0), RGB(10, 20, 30));
 
-    auto premultiplied = MakeTga(info, {15, 10, 5, 128});
+    auto premultiplied = MakeTga(header, {15, 10, 5, 128});
     AppendExtensionArea(premultiplied, 4);
     DecodedImage pre(Decode(kTgaDecoder, premultiplied));
     ASSERT_TRUE(pre.ok());

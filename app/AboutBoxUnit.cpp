@@ -11,7 +11,7 @@
 #include "app/DibImage.h"
 #include "app/Resources.h"
 #include "image/Zerlin.h"
-#include "platform/imagelib/open_memory.h"
+#include "platform/imagelib/codecs/decoder.h"
 
 const char* const TAboutBox::kWebAddress = "https://www.tessaly.example/lumivane";
 
@@ -46,8 +46,8 @@ QPixmap AboutPicture() {
     QFile file(QStringLiteral(":/lumivane/about.jpg"));
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray bytes = file.readAll();
-    dib picture = OpenDibFromMemory(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                    std::size_t(bytes.size()));
+    dib picture = lumivane::DecodeImage(lumivane::Bytes(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
     const QImage image = lumivane::DibToQImage(picture);
     FreeDib(picture);
     return QPixmap::fromImage(image);

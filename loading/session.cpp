@@ -11,8 +11,15 @@ FramingSession::FramingSession() {
 }
 
 FramingSession::~FramingSession() {
-    if (!ownsBackground_) images_.bkgnd.poi = nullptr;  // not ours to free
+    ReleaseBackground();
     FreeWorkingImages(images_);
+}
+
+void FramingSession::ReleaseBackground() {
+    // A borrowed background is only forgotten: its pixels and its header belong to the lender.
+    if (ownsBackground_ && images_.bkgnd.poi) FreeDib(images_.bkgnd);
+    images_.bkgnd = dib{};
+    ownsBackground_ = true;
 }
 
 bool FramingSession::OpenMotif(const std::string& fname) {
@@ -25,18 +32,15 @@ bool FramingSession::OpenBackground(const std::string& fname) {
         ShowLoadFailure(fname);
         return false;
     }
-    if (!ownsBackground_) images_.bkgnd.poi = nullptr;
-    ownsBackground_ = true;
-    InstallBackground(images_, *this, loaded);
+    ReleaseBackground();
+    InstallBackground(images_, *this, loaded);  // nothing left for it to free
     return true;
 }
 
 void FramingSession::UseSharedBackground(const dib& background) {
-    dib own = images_.bkgnd;
-    if (ownsBackground_ && own.poi) FreeDib(own);
-    images_.bkgnd = dib{};  // nothing left to free in InstallBackground
+    ReleaseBackground();
     ownsBackground_ = false;
-    InstallBackground(images_, *this, background);
+    InstallBackground(images_, *this, background);  // nothing left for it to free
 }
 
 void FramingSession::SetValue(Field field, long double value) {

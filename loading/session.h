@@ -14,7 +14,7 @@
 namespace lumivane {
 
 class FramingSession final : public FramingHost {
-public:
+  public:
     // The preview area of the window at its designed size, for the preview zoom preset.
     static constexpr int kDesignedPreviewWidth = 660;
     static constexpr int kDesignedPreviewHeight = 386;
@@ -59,7 +59,10 @@ public:
     int PreviewClientWidth() const override { return kDesignedPreviewWidth; }
     int PreviewClientHeight() const override { return kDesignedPreviewHeight; }
 
-private:
+  private:
+    // Frees the background if it is ours, forgets it if borrowed; leaves an empty record.
+    void ReleaseBackground();
+
     Parameters params_;
     WorkingImages images_;
     Surface bit_;

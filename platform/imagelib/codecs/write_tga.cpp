@@ -42,7 +42,7 @@ EncodeResult WriteTga(const Bgrx32View& picture, OutputFile& out) {
                                      0,
                                      0,
                                      0,
-                                     0,  // colour map specification
+                                     0,  // colour map: first entry, length, entry size
                                      0,
                                      0,
                                      0,

@@ -79,6 +79,7 @@ struct JpegJob {
     jpeg_progress_mgr progress{};
     dib image{};
     std::vector<JSAMPLE> cmykRow;
+    ReadFailure failure = ReadFailure::Damaged;  // why, when Decode gives up
 };
 
 bool Decode(Bytes file, JpegJob& job) {
@@ -94,8 +95,10 @@ bool Decode(Bytes file, JpegJob& job) {
     jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_read_header(&cinfo, TRUE);
     if (!ImageSizeAllowed(cinfo.image_width, cinfo.image_height) ||
-        !DataCanFill(cinfo, file.size()))
+        !DataCanFill(cinfo, file.size())) {
+        job.failure = ReadFailure::TooLarge;
         return false;
+    }
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -105,7 +108,10 @@ bool Decode(Bytes file, JpegJob& job) {
     const int width = int(cinfo.output_width), height = int(cinfo.output_height);
     if (cmyk) job.cmykRow.resize(std::size_t(width) * 4);
     job.image = grey ? NewGreyDib(width, height) : newdib(width, height, 24, nullptr, 0);
-    if (!job.image.poi) return false;
+    if (!job.image.poi) {
+        job.failure = ReadFailure::OutOfMemory;
+        return false;
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         std::uint8_t* row = PictureRowPtr(job.image, int(cinfo.output_scanline));
         JSAMPROW target = cmyk ? job.cmykRow.data() : row;
@@ -116,13 +122,13 @@ bool Decode(Bytes file, JpegJob& job) {
     return true;
 }
 
-dib DecodeJpeg(Bytes file) {
+ReadResult DecodeJpeg(Bytes file, const ReadOptions&) {
     JpegJob job;
     const bool ok = Decode(file, job);
     jpeg_destroy_decompress(&job.cinfo);
-    if (ok && !job.err.truncated) return job.image;
-    if (job.image.poi) deldib(job.image);
-    return dib{};
+    OwnedDib image(job.image);
+    if (!ok || job.err.truncated) return Refused(job.failure);
+    return Decoded(image.release());
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/colour_profile.h"
 #include "platform/imagelib/imagelib.h"
+#include "platform/imagelib/orientation.h"
 
 namespace {
 
@@ -69,6 +71,20 @@ std::vector<std::uint8_t> ReadRegularFile(const char* path, lumivane::ReadFailur
     return bytes;
 }
 
+// Converts to sRGB and turns upright, as the options allow. Pictures without a profile or
+// orientation pass untouched.
+void ShowAsSeen(lumivane::ReadResult& result, const lumivane::ReadOptions& options) {
+    using namespace lumivane;
+    if (options.applyProfile && result.profile == ProfileUse::NotNeeded &&
+        !result.facts.iccProfile.empty())
+        result.profile = ConvertToSrgb(result.image.get(), result.facts.iccProfile);
+    if (options.applyOrientation && result.facts.orientation != 1) {
+        const dib upright = OrientedDib(result.image.get(), result.facts.orientation);
+        if (!upright.poi) throw std::bad_alloc();
+        result.image.reset(upright);
+    }
+}
+
 }  // namespace
 
 lumivane::ReadResult lumivane::ReadImage(Bytes file, const ReadOptions& options) {
@@ -76,8 +92,11 @@ lumivane::ReadResult lumivane::ReadImage(Bytes file, const ReadOptions& options)
         for (const Decoder& decoder : Decoders()) {
             if (!decoder.matches(file)) continue;
             ReadResult result = decoder.decode(file, options);
-            if (!result.image && result.failure == ReadFailure::None)
-                result.failure = ReadFailure::Damaged;
+            if (!result.image) {
+                if (result.failure == ReadFailure::None) result.failure = ReadFailure::Damaged;
+                return result;
+            }
+            ShowAsSeen(result, options);
             return result;
         }
     } catch (const std::bad_alloc&) {

@@ -16,6 +16,7 @@
 #include <QImageReader>
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/codecs/embedded_facts.h"
 
 namespace lumivane {
 namespace {
@@ -262,8 +263,14 @@ bool MatchesWebp(Bytes file) {
     return StartsWith(file, "RIFF") && StartsWith(file, "WEBP", 8);
 }
 
+// The reader's answer with the facts the container carries, when there is an image.
+ReadResult WithFacts(ReadResult result, PhotoFacts (*facts)(Bytes), Bytes file) {
+    if (result.image) result.facts = facts(file);
+    return result;
+}
+
 ReadResult DecodePng(Bytes file, const ReadOptions&) {
-    return DecodeWithQt(file, "png", kPngPixelsPerByte);
+    return WithFacts(DecodeWithQt(file, "png", kPngPixelsPerByte), PngFacts, file);
 }
 // Qt's GIF reader allocates the picture before it reports a size: the logical screen, widened
 // to take in the first frame. So that size is checked here first.
@@ -288,10 +295,10 @@ ReadResult DecodeGif(Bytes file, const ReadOptions&) {
     return result;
 }
 ReadResult DecodeTiff(Bytes file, const ReadOptions&) {
-    return DecodeWithQt(file, "tiff", kTiffPixelsPerByte);
+    return WithFacts(DecodeWithQt(file, "tiff", kTiffPixelsPerByte), TiffFacts, file);
 }
 ReadResult DecodeWebp(Bytes file, const ReadOptions&) {
-    return DecodeWithQt(file, "webp", kWebpPixelsPerByte);
+    return WithFacts(DecodeWithQt(file, "webp", kWebpPixelsPerByte), WebpFacts, file);
 }
 
 }  // namespace

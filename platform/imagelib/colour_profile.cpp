@@ -40,7 +40,7 @@ class Session {
     Session& operator=(const Session&) = delete;
 
     cmsContext context() const { return context_; }
-    cmsHPROFILE Keep(cmsHPROFILE profile) {
+    cmsHPROFILE KeepProfile(cmsHPROFILE profile) {
         if (profile) profiles_.push_back(profile);
         return profile;
     }
@@ -51,10 +51,10 @@ class Session {
 
     cmsHPROFILE Open(Bytes bytes) {
         if (!context_ || bytes.empty() || bytes.size() > UINT32_MAX) return nullptr;
-        return Keep(
+        return KeepProfile(
             cmsOpenProfileFromMemTHR(context_, bytes.data(), cmsUInt32Number(bytes.size())));
     }
-    cmsHPROFILE Srgb() { return Keep(cmsCreate_sRGBProfileTHR(context_)); }
+    cmsHPROFILE Srgb() { return KeepProfile(cmsCreate_sRGBProfileTHR(context_)); }
     // Grey with sRGB's tone curve: where grey pictures end up.
     cmsHPROFILE SrgbGrey() {
         const cmsFloat64Number parameters[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
@@ -62,12 +62,12 @@ class Session {
         if (!curve) return nullptr;
         cmsHPROFILE grey = cmsCreateGrayProfileTHR(context_, cmsD50_xyY(), curve);
         cmsFreeToneCurve(curve);
-        return Keep(grey);
+        return KeepProfile(grey);
     }
     cmsHTRANSFORM Transform(cmsHPROFILE from, cmsUInt32Number inFormat, cmsHPROFILE to,
                             cmsUInt32Number outFormat) {
         if (!from || !to) return nullptr;
-        return Keep(
+        return KeepTransform(
             cmsCreateTransformTHR(context_, from, inFormat, to, outFormat, kIntent, kFlags));
     }
 

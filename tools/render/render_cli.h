@@ -29,6 +29,8 @@ struct RenderOptions {
     bool noBackground = false;
     COLORREF fill = RGB(255, 255, 255);
     bool reduce = false;
+    bool ignoreOrientation = false;  // keep pictures as stored, not turned by their EXIF
+    bool ignoreProfile = false;      // keep the numbers, not converted from their ICC profile
 
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;

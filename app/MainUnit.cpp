@@ -419,22 +419,18 @@ void TMainForm::Resizebkgnd() {
     ResizeBackground(images_, *this);
 }
 
-CompositionParams TMainForm::CompositionValues() const {
-    CompositionParams params;
-    params.zoomEd = ZoomEd->Value();
-    params.zoom2Ed = Zoom2Ed->Value();
-    params.rotEd = RotED->Value();
-    params.additionalEd = AdditionalEd->Value();
-    params.additionalYED = AdditionalYED->Value();
-    params.zoomOutEd = ZoomOutEd->Value();
-    params.backgroundCheck = BackgroundCheck->isChecked();
+Parameters TMainForm::Settings() const {
+    Parameters p;
+    for (std::size_t i = 0; i < kFieldCount; ++i) p.values[i] = fields_[i]->Value();  // as typed
+    p.backgroundCheck = BackgroundCheck->isChecked();
+    p.roundMask = RoundMaskCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
-    params.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
-    return params;
+    p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    return p;
 }
 
 bool TMainForm::Compose() {
-    const CompositionParams params = CompositionValues();
+    const CompositionParams params = CompositionValues(Settings());
     const CompositionLayout layout =
         ComputeLayout(params, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd),
                       DibWidth(images_.di), DibHeight(images_.di));
@@ -485,7 +481,9 @@ long double TMainForm::Value(Field field) const {
 }
 
 void TMainForm::SetValue(Field field, long double value) {
-    fields_[std::size_t(field)]->setValue(double(value));  // fires the change handler inside
+    // Rounded here in extended precision: narrowed to double first, a value just past a half
+    // would become exactly a half and round the other way.
+    fields_[std::size_t(field)]->setValue(double(StoreFieldValue(SpecOf(field), value)));
 }
 
 bool TMainForm::AskReduceSize() {

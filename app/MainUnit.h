@@ -136,6 +136,9 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void openfilenow(const QString& fname);
     void openbkgndfilenow(const QString& fname);
 
+    // The settings as the controls hold them now.
+    lumivane::Parameters Settings() const;
+
     // The working state, for reading.
     const lumivane::WorkingImages& images() const { return images_; }
     const lumivane::Surface& bit() const { return bit_; }
@@ -164,7 +167,6 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void SetTabOrder();
     void ConnectHandlers();
 
-    lumivane::CompositionParams CompositionValues() const;
     // Brings the preview to the picture's size and composes; false when it had to resize.
     bool Compose();
     void PaintPreview(QPainter& painter, const QRect& exposed);

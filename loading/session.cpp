@@ -60,16 +60,7 @@ void FramingSession::ShowLoadFailure(const std::string& fname) {
 }
 
 CompositionParams FramingSession::CompositionValues() const {
-    CompositionParams c;
-    c.zoomEd = params_[Field::ZoomEd];
-    c.zoom2Ed = params_[Field::Zoom2Ed];
-    c.rotEd = params_[Field::RotED];
-    c.additionalEd = params_[Field::AdditionalEd];
-    c.additionalYED = params_[Field::AdditionalYED];
-    c.zoomOutEd = params_[Field::ZoomOutEd];
-    c.backgroundCheck = params_.backgroundCheck;
-    c.fillColor = params_.fillColor;
-    return c;
+    return lumivane::CompositionValues(params_);
 }
 
 bool FramingSession::Render() {

@@ -105,6 +105,9 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* N1;
     QAction* Ergebnisspeichernunter1;
     QAction* N2;
+    QAction* Vorlageladen1;
+    QAction* Vorlagespeichern1;
+    QAction* N3;
     QAction* Beenden1;
     QMenu* Hilfe1;
     QAction* Anleitung1;
@@ -123,6 +126,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void ffnen1Click();
     void Hintergrundffnen1Click();
     void Ergebnisspeichernunter1Click();
+    void Vorlageladen1Click();
+    void Vorlagespeichern1Click();
     void Beenden1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
@@ -151,6 +156,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // FramingHost
     long double Value(lumivane::Field field) const override;
     void SetValue(lumivane::Field field, long double value) override;
+    void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) override;
     bool AskReduceSize() override;
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
@@ -170,6 +176,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // Brings the preview to the picture's size and composes; false when it had to resize.
     bool Compose();
     void PaintPreview(QPainter& painter, const QRect& exposed);
+    void ShowError(const QString& text);
     void Trace(const char* what) const {
         if (trace_) trace_(what);
     }
@@ -186,6 +193,10 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QString progpath_;
     QStringList arguments_;
     QString openFilter_;
+    // The background's file (absolute) and the quarter turns given to it since it was loaded,
+    // for templates. Empty while the background is the blank placeholder.
+    std::string backgroundFile_;
+    int backgroundTurns_ = 0;
     bool showingComposed_ = false;  // inside the repaint that shows a picture just composed
     std::function<void(const char*)> trace_;
 };

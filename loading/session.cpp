@@ -50,6 +50,15 @@ void FramingSession::SetValue(Field field, long double value) {
     }
 }
 
+void FramingSession::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) {
+    params_.backgroundCheck = backgroundCheck;
+    params_.fillColor = fillColor;
+    if (params_.roundMask != roundMask) {
+        params_.roundMask = roundMask;
+        MakeMask();
+    }
+}
+
 void FramingSession::MakeMask() {
     BuildFeatherMask(images_.mask, params_[Field::Maskwidth], params_.roundMask,
                      params_[Field::MaskRadiusEd]);

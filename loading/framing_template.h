@@ -38,6 +38,8 @@ struct FramingTemplate {
     // design was made. A motif that breaks this gets the background one more quarter turn.
     // Unset: the background is never turned for the motif.
     std::optional<bool> orientationMatched;
+
+    bool operator==(const FramingTemplate&) const = default;
 };
 
 // Reads a template. Empty, with a German message in `error`, when the file cannot be read, is

@@ -440,7 +440,7 @@ void TMainForm::Vorlagespeichern1Click() {
     if (!choice) return;
     const QString path = WithFilterExtension(choice->path, kTemplateFilter);
     const FramingTemplate design =
-        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_);
+        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
     const std::string error = WriteTemplate(design, QFile::encodeName(path).toStdString());
     if (!error.empty()) ShowError(QString::fromStdString(error));
 }
@@ -552,11 +552,12 @@ void TMainForm::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillC
 }
 
 bool TMainForm::AskReduceSize() {
-    return interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
+    reduceAnswer_ = interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
                                  QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
                                                 "lassen, damit das Programm flüssiger arbeitet?"),
                                  MessageIcon::Question,
                                  MessageButtons::YesNo) == MessageAnswer::Yes;
+    return reduceAnswer_;
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

@@ -172,6 +172,7 @@ std::optional<FramingTemplate> ReadTemplate(const std::string& path, std::string
     flag("roundMask", t.roundMask, false);
     flag("backgroundShown", t.backgroundCheck, false);
     flag("smooth", t.smooth, true);
+    flag("reduceMotif", t.reduceMotif, false);
 
     if (const FlatJsonValue* fill = member("fill");
         fill && fill->kind == FlatJsonValue::Kind::String && ParseHexColour(fill->text)) {
@@ -229,6 +230,7 @@ std::string WriteTemplate(const FramingTemplate& t, const std::string& path) {
         {"marginX", DerivedOrNumberValue(t.marginX)},
         {"marginY", DerivedOrNumberValue(t.marginY)},
         {"fill", JsonString(HexColour(t.fillColor))},
+        {"reduceMotif", JsonBool(t.reduceMotif)},
         {"smooth", JsonBool(t.smooth)},
     });
     const SaveResult saved = SaveBytes(path, text);
@@ -256,8 +258,10 @@ bool TurnQuarters(dib& image, int turns) {
 }
 
 FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& p,
-                                const std::string& background, int backgroundTurns) {
+                                const std::string& background, int backgroundTurns,
+                                bool reduceMotif) {
     FramingTemplate t;
+    t.reduceMotif = reduceMotif;
     t.frame = p[Field::RahmenEd];
     t.motifZoom = p[Field::Zoom2Ed];
     t.rotate = p[Field::RotED];

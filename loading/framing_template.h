@@ -29,6 +29,9 @@ struct FramingTemplate {
     COLORREF fillColor = RGB(255, 255, 255);
     // The high-quality resampling switch; kept in the file, the render does not read it yet.
     bool smooth = false;
+    // Motifs 1000 pixels wide or more are reduced on loading, as when the size question is
+    // answered Yes.
+    bool reduceMotif = false;
 
     // The background file: absolute once read (a relative name is resolved against the
     // template's folder).
@@ -62,8 +65,10 @@ bool TurnQuarters(dib& image, int turns);
 // The design the working state shows. `settings` are the values as the fields hold them; a fit
 // value or the feather width equal to what the program derives for the installed motif and
 // background is kept as derived.
+// `reduceMotif`: the last answer to the size question.
 FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& settings,
-                                const std::string& background, int backgroundTurns);
+                                const std::string& background, int backgroundTurns,
+                                bool reduceMotif);
 
 // The quarter turns the background file needs for a motif of the given size.
 int BackgroundTurnsFor(const FramingTemplate& design, int backgroundWidth, int backgroundHeight,

@@ -114,9 +114,11 @@ TEST_F(WindowBatchTest, WindowAndSessionAgreeOnTheFit) {
 TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
     Gradient("holz.jpg", 400, 250);
     const QString motif = Gradient("foto.jpg", 320, 240);
+    const QString wide = Gradient("weit.png", 1100, 700);
     struct Design {
         const char* name;
         std::function<void(TMainForm&, ScriptedInteraction&)> make;
+        QString photo = {};  // the start-up motif when empty
     };
     const Design designs[] = {
         {"start-up state (feather width set to 20 by hand)",
@@ -148,6 +150,12 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
              for (int i = 0; i < 3; ++i) w.QuerHochBtn->click();
              w.BackgroundCheck->setChecked(false);
          }},
+        {"a wide photo reduced on loading",
+         [&](TMainForm& w, ScriptedInteraction& d) {
+             d.answers = {MessageAnswer::Yes};
+             w.openfilenow(wide);
+         },
+         wide},
     };
     int n = 0;
     for (const Design& design : designs) {
@@ -155,22 +163,27 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
         TMainForm& w = Make();
         design.make(w, *dialogs);
         Settle(w);
+        dialogs->messages.clear();  // the size question
         const QString file = SaveTemplate(w, QStringLiteral("vorlage%1").arg(++n));
         ASSERT_TRUE(QFile::exists(file));
 
+        const std::string photo = Local(design.photo.isEmpty() ? motif : design.photo);
         const std::string out = Local(dir.filePath(QStringLiteral("batch%1.png").arg(n)));
-        EXPECT_EQ(Mismatches(w.bit(), Render({"--template", Local(file), "-o", out, Local(motif)})),
-                  0);
+        EXPECT_EQ(Mismatches(w.bit(), Render({"--template", Local(file), "-o", out, photo})), 0);
 
         // The window's own "Vorlage laden…" gives the same picture in a fresh window.
         TMainForm& fresh = Make();
+        if (!design.photo.isEmpty()) {
+            dialogs->answers = {MessageAnswer::Yes};
+            fresh.openfilenow(design.photo);
+            dialogs->messages.clear();
+        }
         dialogs->openFiles = {file};
         fresh.Vorlageladen1->trigger();
         EXPECT_TRUE(dialogs->messages.empty());
         Settle(fresh);
-        EXPECT_EQ(
-            Mismatches(fresh.bit(), Render({"--template", Local(file), "-o", out, Local(motif)})),
-            0);
+        EXPECT_EQ(Mismatches(fresh.bit(), Render({"--template", Local(file), "-o", out, photo})),
+                  0);
     }
 }
 

@@ -52,6 +52,7 @@ TEST_F(FramingTemplateTest, WhatIsWrittenIsReadBackWithTheBackgroundRelativeWhen
     t.backgroundCheck = false;
     t.fillColor = RGB(10, 200, 30);
     t.smooth = true;
+    t.reduceMotif = true;
     t.backgroundTurns = 3;
     t.orientationMatched = false;
 

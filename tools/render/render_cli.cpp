@@ -189,6 +189,7 @@ bool TakeTemplate(const std::string& file, RenderOptions& o, std::string& error)
     o.noBackground = !t->backgroundCheck;
     o.fill = t->fillColor;
     o.smooth = t->smooth;
+    o.reduce = t->reduceMotif;
     o.background = t->background;
     o.backgroundTurns = t->backgroundTurns;
     o.orientationMatched = t->orientationMatched;
@@ -297,6 +298,7 @@ FramingTemplate DesignOf(const RenderOptions& o) {
     t.backgroundCheck = !o.noBackground;
     t.fillColor = o.fill;
     t.smooth = o.smooth;
+    t.reduceMotif = o.reduce;
     t.background = o.background;
     t.backgroundTurns = o.backgroundTurns;
     t.orientationMatched = o.orientationMatched;

@@ -14,9 +14,12 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <optional>
 
 #include "app/AboutBoxUnit.h"
+#include "app/BusyCursor.h"
 #include "app/DeviceMessages.h"
+#include "app/DropLoading.h"
 #include "app/Interaction.h"
 #include "app/PreviewStretch.h"
 #include "app/Resources.h"
@@ -165,6 +168,9 @@ TMainForm::TMainForm(const QString& programFile, const QStringList& arguments,
     }
 
     ConnectHandlers();
+    new DropLoading(
+        ScrollBox1->viewport(), BitBtnXP1, [this](const QString& file) { openfilenow(file); },
+        [this](const QString& file) { openbkgndfilenow(file); });
     RouteDeviceMessages(interaction_.get(), this);
     FormCreate();
 }
@@ -343,10 +349,14 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::openfilenow(const QString& fname) {
+    const BusyCursor busy;
+    busyUntilRendered_ = true;  // the preview's next paint event renders the loaded picture
     OpenMotif(images_, *this, QFile::encodeName(fname).toStdString());
 }
 
 void TMainForm::openbkgndfilenow(const QString& fname) {
+    const BusyCursor busy;
+    busyUntilRendered_ = true;
     const std::string name = QFile::encodeName(fname).toStdString();
     if (!OpenBackground(images_, *this, name)) return;
     std::error_code ec;
@@ -414,6 +424,7 @@ const QString kTemplateFilter = QStringLiteral("Lumivane-Vorlage (*.lumivane)");
 void TMainForm::Vorlageladen1Click() {
     const std::optional<QString> name = interaction_->OpenFile(this, kTemplateFilter);
     if (!name) return;
+    const BusyCursor busy;
     std::string error;
     const std::optional<FramingTemplate> design =
         ReadTemplate(QFile::encodeName(*name).toStdString(), error);
@@ -426,6 +437,7 @@ void TMainForm::Vorlageladen1Click() {
         FreeDib(background);
         return ShowLoadFailure(design->background);
     }
+    busyUntilRendered_ = true;
     ApplyTemplate(images_, *this, *design, background);  // the images own it from here on
     backgroundFile_ = design->background;
     backgroundTurns_ = turns;
@@ -446,6 +458,7 @@ void TMainForm::Vorlagespeichern1Click() {
 }
 
 void TMainForm::ShowError(const QString& text) {
+    const ArrowWhileAsking arrow;
     interaction_->Message(this, QString(), text, MessageIcon::Error, MessageButtons::Ok);
 }
 
@@ -514,11 +527,14 @@ void TMainForm::PaintBox1Paint() {
 void TMainForm::PaintPreview(QPainter& painter, const QRect& exposed) {
     if (!showingComposed_) {
         // A paint event of its own (uncovering, scrolling, after a resize): render afresh.
+        std::optional<BusyCursor> busy;
+        if (busyUntilRendered_) busy.emplace();
         Trace("PaintBox1Paint");
         if (!Compose()) {
             painter.fillRect(exposed, kWorkspaceColour);
             return;
         }
+        busyUntilRendered_ = false;
     }
     const QRect area = exposed.intersected(PaintBox1->rect());
     const QImage part = StretchForPreview(bit_, PaintBox1->width(), PaintBox1->height(), area);

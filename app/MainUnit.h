@@ -197,7 +197,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // for templates. Empty while the background is the blank placeholder.
     std::string backgroundFile_;
     int backgroundTurns_ = 0;
-    bool reduceAnswer_ = false;  // the last answer to the size question, for templates
-    bool showingComposed_ = false;  // inside the repaint that shows a picture just composed
+    bool reduceAnswer_ = false;       // the last answer to the size question, for templates
+    bool showingComposed_ = false;    // inside the repaint that shows a picture just composed
+    bool busyUntilRendered_ = false;  // a load waits for its render
     std::function<void(const char*)> trace_;
 };

@@ -19,7 +19,7 @@ struct WorkingImages {
 };
 
 class FramingHost {
-public:
+  public:
     virtual ~FramingHost() = default;
 
     virtual long double Value(Field field) const = 0;
@@ -34,6 +34,9 @@ public:
     virtual bool AskReduceSize() = 0;
     // "Konnte das Bild nicht laden."
     virtual void ShowLoadFailure(const std::string& fname) = 0;
+
+    // Whether the high-quality mode is on: a wide motif is then reduced by averaging.
+    virtual bool Smooth() const { return false; }
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;

@@ -69,6 +69,7 @@ CompositionParams FramingSession::CompositionValues() const {
     c.zoomOutEd = params_[Field::ZoomOutEd];
     c.backgroundCheck = params_.backgroundCheck;
     c.fillColor = params_.fillColor;
+    c.smooth = params_.smooth;
     return c;
 }
 

@@ -3,6 +3,7 @@
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
 #include "image/smooth_resample.h"
+#include "image/smooth_resample.h"
 
 namespace lumivane {
 

@@ -3,7 +3,6 @@
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
 #include "image/smooth_resample.h"
-#include "image/smooth_resample.h"
 
 namespace lumivane {
 

@@ -272,6 +272,10 @@ void TMainForm::BuildMenu() {
         item(Datei1, "Ergebnisspeichernunter1", QStringLiteral("Ergebnis speichern unter..."));
     N2 = Datei1->addSeparator();
     Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
+    Extras1 = MainMenu1->addMenu(QStringLiteral("Extras"));
+    Extras1->setObjectName("Extras1");
+    HoheBildqualitt1 = item(Extras1, "HoheBildqualitt1", QStringLiteral("Hohe Bildqualität"));
+    HoheBildqualitt1->setCheckable(true);
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -304,6 +308,7 @@ void TMainForm::ConnectHandlers() {
     connect(Ergebnisspeichernunter1, &QAction::triggered, this,
             &TMainForm::Ergebnisspeichernunter1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
+    connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
 }
@@ -398,6 +403,11 @@ void TMainForm::Beenden1Click() {
     close();
 }
 
+// The preview shows what will be saved, so the mode takes effect at once.
+void TMainForm::HoheBildqualitt1Click() {
+    PaintBox1Paint();
+}
+
 void TMainForm::Anleitung1Click() {
     interaction_->Message(this, QStringLiteral("Kurzanleitung"), QString::fromUtf8(kManual),
                           MessageIcon::Information, MessageButtons::Ok);
@@ -430,6 +440,7 @@ CompositionParams TMainForm::CompositionValues() const {
     params.backgroundCheck = BackgroundCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
     params.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    params.smooth = HoheBildqualitt1->isChecked();
     return params;
 }
 
@@ -494,6 +505,10 @@ bool TMainForm::AskReduceSize() {
                                                 "lassen, damit das Programm flüssiger arbeitet?"),
                                  MessageIcon::Question,
                                  MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
+bool TMainForm::Smooth() const {
+    return HoheBildqualitt1->isChecked();
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

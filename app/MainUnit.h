@@ -106,6 +106,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* Ergebnisspeichernunter1;
     QAction* N2;
     QAction* Beenden1;
+    QMenu* Extras1;
+    QAction* HoheBildqualitt1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
     QAction* berdasProgramm1;
@@ -124,6 +126,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Hintergrundffnen1Click();
     void Ergebnisspeichernunter1Click();
     void Beenden1Click();
+    void HoheBildqualitt1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
 
@@ -149,6 +152,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     long double Value(lumivane::Field field) const override;
     void SetValue(lumivane::Field field, long double value) override;
     bool AskReduceSize() override;
+    bool Smooth() const override;
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;

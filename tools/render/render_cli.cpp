@@ -200,6 +200,9 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+        {nullptr, "--smooth", nullptr, nullptr,
+         "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
+         Switch(&RenderOptions::smooth)},
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
@@ -308,6 +311,7 @@ std::string FrameOne(const RenderOptions& o, const dib& background, const std::s
     p.Set(Field::Zoom2Ed, o.motifZoom);
     p.Set(Field::RotED, o.rotate);
     session.SetReduceAnswer(o.reduce);
+    p.smooth = o.smooth;  // before loading: the reduction averages too
 
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });

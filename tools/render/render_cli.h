@@ -29,6 +29,7 @@ struct RenderOptions {
     bool noBackground = false;
     COLORREF fill = RGB(255, 255, 255);
     bool reduce = false;
+    bool smooth = false;  // high quality: interpolated turning and scaling
 
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+#include <emmintrin.h>
+#endif
 
 #include "image/Zerlin.h"
 #include "image/stored_rows.h"
@@ -32,12 +36,80 @@ bool DescribeSource(const dib& image, SourceRows& out) {
     return gdi::DescribeDib(image.pmi, image.poi, DIB_RGB_COLORS, out.dib);
 }
 
-std::uint8_t ToByte(float v) {
-    return std::uint8_t(std::min(255.0f, std::max(0.0f, v + 0.5f)));
+// Four floats per pixel (blue, green, red, unused), so each pixel's arithmetic is one vector.
+constexpr int kLanes = 4;
+
+// Surface pixels (0x00RRGGBB) as four floats each: blue, green, red, 0.
+void ToFloats(const std::uint32_t* pixels, std::size_t n, float* out) {
+#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+    const __m128i zero = _mm_setzero_si128();
+    for (std::size_t i = 0; i < n; ++i) {
+        const __m128i bytes = _mm_cvtsi32_si128(int(pixels[i]));
+        const __m128i lanes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
+        _mm_storeu_ps(out + kLanes * i, _mm_cvtepi32_ps(lanes));
+    }
+#else
+    for (std::size_t i = 0; i < n; ++i)
+        for (int c = 0; c < kLanes; ++c) out[kLanes * i + c] = float((pixels[i] >> (8 * c)) & 0xFF);
+#endif
+}
+
+// Four floats back to a surface pixel, rounded. Sums of convex weights lie in [0, 255] up to
+// rounding, so only the top needs a bound.
+std::uint32_t ToPixel(const float* v) {
+#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+    const __m128i whole = _mm_cvttps_epi32(_mm_add_ps(_mm_loadu_ps(v), _mm_set1_ps(0.5f)));
+    const __m128i words = _mm_packs_epi32(whole, whole);
+    return std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words))) & 0x00FFFFFFu;
+#else
+    std::uint32_t pixel = 0;
+    for (int c = 0; c < 3; ++c) pixel |= std::min(std::uint32_t(v[c] + 0.5f), 255u) << (8 * c);
+    return pixel;
+#endif
+}
+
+// The weights of target columns [colFrom, colTo) with the same number of taps each, zeros
+// filling up the shorter ones, so the loop over them has a fixed length. `start` is relative to
+// srcFrom and never reaches past srcTo.
+struct FixedTaps {
+    int count = 0;
+    std::vector<int> start;
+    std::vector<float> weights;
+};
+
+FixedTaps MakeFixedTaps(const ResampleAxis& ax, int colFrom, int colTo, int srcFrom, int srcTo) {
+    FixedTaps f;
+    for (int t = colFrom; t < colTo; ++t) f.count = std::max(f.count, ax.count[std::size_t(t)]);
+    f.start.resize(std::size_t(colTo - colFrom));
+    f.weights.assign(f.start.size() * std::size_t(f.count), 0.0f);
+    for (int t = colFrom; t < colTo; ++t) {
+        const std::size_t i = std::size_t(t - colFrom);
+        const int first = ax.first[std::size_t(t)];
+        const int start = std::min(first, srcTo - f.count);
+        f.start[i] = start - srcFrom;
+        for (int j = 0; j < ax.count[std::size_t(t)]; ++j)
+            f.weights[i * std::size_t(f.count) + std::size_t(first - start + j)] =
+                ax.weights[std::size_t(ax.offset[std::size_t(t)] + j)];
+    }
+    return f;
+}
+
+// One source row (four floats a pixel) resampled across: kCount taps a column, 0 for any number.
+template <int kCount>
+void Across(const FixedTaps& taps, const float* source, int columns, float* line) {
+    const int count = kCount ? kCount : taps.count;
+    for (int i = 0; i < columns; ++i) {
+        const float* w = taps.weights.data() + std::size_t(i) * std::size_t(count);
+        const float* p = source + std::size_t(taps.start[std::size_t(i)]) * kLanes;
+        float v[kLanes] = {};
+        for (int j = 0; j < count; ++j)
+            for (int c = 0; c < kLanes; ++c) v[c] += w[j] * p[kLanes * j + c];
+        for (int c = 0; c < kLanes; ++c) line[std::size_t(i) * kLanes + c] = v[c];
+    }
 }
 
 // Resamples the source to targetW x targetH and hands target rows [rowFrom, rowTo), columns
-// [colFrom, colTo) to write(row, columns, bgr) as blue, green, red bytes.
+// [colFrom, colTo) to write(row, columns, pixels) as surface pixels (0x00RRGGBB).
 template <class RowWriter>
 void Resample(const SourceRows& src, int targetW, int targetH, int colFrom, int colTo, int rowFrom,
               int rowTo, const RowWriter& write) {
@@ -46,52 +118,68 @@ void Resample(const SourceRows& src, int targetW, int targetH, int colFrom, int 
     const int columns = colTo - colFrom;
     const int srcFrom = ax.first[std::size_t(colFrom)];
     const int srcTo = ax.first[std::size_t(colTo - 1)] + ax.count[std::size_t(colTo - 1)];
+    const std::size_t lineSize = std::size_t(columns) * kLanes;
+    const FixedTaps taps = MakeFixedTaps(ax, colFrom, colTo, srcFrom, srcTo);
     const int ring = ay.maxCount;
 
     auto band = [&](i64 begin, i64 end) {
         // Each thread keeps its buffers from band to band: fresh large blocks would cost a page
         // fault per page every time.
-        thread_local std::vector<std::uint32_t> pixels;
-        thread_local std::vector<float> across, sum;
+        thread_local std::vector<std::uint32_t> pixels, out;
+        thread_local std::vector<float> source, across, sum;
         thread_local std::vector<int> held;
-        thread_local std::vector<std::uint8_t> out;
         pixels.resize(std::size_t(srcTo - srcFrom));
+        source.resize(pixels.size() * kLanes);
         // Resampled source rows, kept in a ring: a target row needs consecutive source rows and
         // the first of them never moves back.
-        across.resize(std::size_t(ring) * columns * 3);
+        across.resize(std::size_t(ring) * lineSize);
         held.assign(std::size_t(ring), -1);
-        sum.resize(std::size_t(columns) * 3);
-        out.resize(std::size_t(columns) * 3);
+        sum.resize(lineSize);
+        out.resize(std::size_t(columns));
         auto acrossRow = [&](int y) -> const float* {
-            float* line = across.data() + std::size_t(y % ring) * columns * 3;
+            float* line = across.data() + std::size_t(y % ring) * lineSize;
             if (held[std::size_t(y % ring)] == y) return line;
             held[std::size_t(y % ring)] = y;
             gdi::ConvertRow(src.dib, src.Row(y), srcFrom, srcTo - srcFrom, pixels.data());
-            for (int i = 0; i < columns; ++i) {
-                const std::size_t t = std::size_t(colFrom + i);
-                const float* w = ax.weights.data() + ax.offset[t];
-                const std::uint32_t* p = pixels.data() + (ax.first[t] - srcFrom);
-                float b = 0, g = 0, r = 0;
-                for (int j = 0; j < ax.count[t]; ++j) {
-                    b += w[j] * float(p[j] & 0xFF);
-                    g += w[j] * float((p[j] >> 8) & 0xFF);
-                    r += w[j] * float((p[j] >> 16) & 0xFF);
-                }
-                line[3 * i] = b;
-                line[3 * i + 1] = g;
-                line[3 * i + 2] = r;
+            ToFloats(pixels.data(), pixels.size(), source.data());
+            switch (taps.count) {
+                case 1:
+                    Across<1>(taps, source.data(), columns, line);
+                    break;
+                case 2:
+                    Across<2>(taps, source.data(), columns, line);
+                    break;
+                case 3:
+                    Across<3>(taps, source.data(), columns, line);
+                    break;
+                case 4:
+                    Across<4>(taps, source.data(), columns, line);
+                    break;
+                default:
+                    Across<0>(taps, source.data(), columns, line);
+                    break;
             }
             return line;
         };
         for (i64 row = begin; row < end; ++row) {
             const std::size_t t = std::size_t(row);
-            std::fill(sum.begin(), sum.end(), 0.0f);
-            for (int j = 0; j < ay.count[t]; ++j) {
-                const float w = ay.weights[std::size_t(ay.offset[t] + j)];
-                const float* line = acrossRow(ay.first[t] + j);
-                for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += w * line[i];
+            const float* first = acrossRow(ay.first[t]);
+            const float w0 = ay.weights[std::size_t(ay.offset[t])];
+            if (ay.count[t] == 2) {
+                // Enlarging: two rows, the common case.
+                const float* second = acrossRow(ay.first[t] + 1);
+                const float w1 = ay.weights[std::size_t(ay.offset[t]) + 1];
+                for (std::size_t i = 0; i < lineSize; ++i) sum[i] = w0 * first[i] + w1 * second[i];
+            } else {
+                for (std::size_t i = 0; i < lineSize; ++i) sum[i] = w0 * first[i];
+                for (int j = 1; j < ay.count[t]; ++j) {
+                    const float w = ay.weights[std::size_t(ay.offset[t] + j)];
+                    const float* line = acrossRow(ay.first[t] + j);
+                    for (std::size_t i = 0; i < lineSize; ++i) sum[i] += w * line[i];
+                }
             }
-            for (std::size_t i = 0; i < sum.size(); ++i) out[i] = ToByte(sum[i]);
+            for (int i = 0; i < columns; ++i)
+                out[std::size_t(i)] = ToPixel(sum.data() + std::size_t(i) * kLanes);
             write(int(row), columns, out.data());
         }
     };
@@ -148,14 +236,9 @@ bool SmoothStretchDib(const dib& image, Surface& bit, int x, int y, int destW, i
     const int rowTo = int(std::min<i64>(destH, i64(bit.Height()) - y));
     if (colFrom >= colTo || rowFrom >= rowTo) return true;
     Resample(src, destW, destH, colFrom, colTo, rowFrom, rowTo,
-             [&](int row, int columns, const std::uint8_t* bgr) {
-                 BYTE* target = bit.ScanLine(y + row) + 4 * (i64(x) + colFrom);
-                 for (int i = 0; i < columns; ++i, bgr += 3, target += 4) {
-                     target[0] = bgr[0];
-                     target[1] = bgr[1];
-                     target[2] = bgr[2];
-                     target[3] = 0;
-                 }
+             [&](int row, int columns, const std::uint32_t* pixels) {
+                 std::memcpy(bit.ScanLine(y + row) + 4 * (i64(x) + colFrom), pixels,
+                             std::size_t(columns) * 4);
              });
     return true;
 }
@@ -166,8 +249,13 @@ dib SmoothResampleDib(const dib& src, int newWidth, int newHeight) {
     dib copy = newdib(newWidth, newHeight, 24, nullptr, 0);
     if (!copy.poi) return copy;
     Resample(rows, newWidth, newHeight, 0, newWidth, 0, newHeight,
-             [&](int row, int columns, const std::uint8_t* bgr) {
-                 std::copy(bgr, bgr + 3 * columns, StoredRow(copy, newHeight - 1 - row));
+             [&](int row, int columns, const std::uint32_t* pixels) {
+                 BYTE* target = StoredRow(copy, newHeight - 1 - row);
+                 for (int i = 0; i < columns; ++i, target += 3) {
+                     target[0] = BYTE(pixels[i]);
+                     target[1] = BYTE(pixels[i] >> 8);
+                     target[2] = BYTE(pixels[i] >> 16);
+                 }
              });
     return copy;
 }

@@ -163,10 +163,31 @@ class SmoothBlender {
             Average(u, v, blue, green, red, m);
             MixPart(blue, green, red, m, float(cover), run.row + 4 * k);
         };
-        const i64 wholeFrom = std::max(a, run.wholeFrom), wholeTo = std::min(b, run.wholeTo);
+        i64 wholeFrom = std::max(a, run.wholeFrom), wholeTo = std::min(b, run.wholeTo);
         for (i64 k = a; k <= b && k < run.wholeFrom; ++k) edgePixel(k);
-        for (i64 k = wholeFrom; k <= wholeTo; ++k)
-            BlendInside(ua * double(k) + run.uc, va * double(k) + run.vc, run.row + 4 * k);
+        if (wholeFrom <= wholeTo) {
+            // Positions in 2^-24 motif pixels, stepped: the error after a whole row stays far
+            // below a sample step. The fast path wants all four pixels of a sample in the motif
+            // and read as whole words, so its rows start below picture row 0 (stored last, where
+            // a word could reach past the memory) and stop above the last row and column; the
+            // pixels beyond take the edge path.
+            constexpr double kFixed = 16777216.0;
+            const i64 dx = std::llround(ua * kFixed), dy = std::llround(va * kFixed);
+            const i64 maxX = i64(p_.width - 1) << 24, maxY = i64(p_.height - 1) << 24;
+            auto position = [&](i64 k, i64& x, i64& y) {
+                x = std::llround((ua * double(wholeFrom) + run.uc) * kFixed) + (k - wholeFrom) * dx;
+                y = std::llround((va * double(wholeFrom) + run.vc) * kFixed) + (k - wholeFrom) * dy;
+                return x >= 0 && x < maxX && y >= (i64(1) << 24) && y < maxY;
+            };
+            i64 x, y;
+            while (wholeTo >= wholeFrom && !position(wholeTo, x, y)) edgePixel(wholeTo--);
+            while (wholeFrom <= wholeTo && !position(wholeFrom, x, y)) edgePixel(wholeFrom++);
+            // position() is linear in k: with both ends inside, every k between is.
+            if (wholeFrom <= wholeTo) position(wholeFrom, x, y);
+            BYTE* target = run.row + 4 * wholeFrom;
+            for (i64 k = wholeFrom; k <= wholeTo; ++k, x += dx, y += dy, target += 4)
+                BlendWhole(x >> (24 - 7), y >> (24 - 7), target);
+        }
         for (i64 k = std::max(a, run.wholeTo + 1); k <= b; ++k) edgePixel(k);
     }
 
@@ -222,6 +243,13 @@ class SmoothBlender {
         const std::uint32_t tl = Word(m0, k0[0], last), tr = Word(m0 + right, k0[right], last);
         const std::uint32_t bl = Word(m1, k1[0], last && !down);
         const std::uint32_t br = Word(m1 + right, k1[right], last && !down);
+        return Weigh(tl, tr, bl, br, fx, fy);
+    }
+
+    // Four pixels (blue, green, red, weight each) weighed across each row by fx, then down by
+    // fy, in 1/128.
+    static Sample Weigh(std::uint32_t tl, std::uint32_t tr, std::uint32_t bl, std::uint32_t br,
+                        std::uint32_t fx, std::uint32_t fy) {
         Sample s;
 #if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
         const __m128i zero = _mm_setzero_si128();
@@ -252,6 +280,54 @@ class SmoothBlender {
         return s;
     }
 
+    // BilinearInside and MixWhole in one; with SSE2 the mask weights go straight into their
+    // lanes and the common unmasked pixel is packed and stored as one word.
+    void BlendWhole(i64 x, i64 y, BYTE* target) const {
+#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+        const i64 x0 = x >> 7, y0 = y >> 7;
+        const std::uint32_t fx = std::uint32_t(x) & 127, fy = std::uint32_t(y) & 127;
+        const BYTE* m0 = motifTop_ - y0 * motifStride_ + 3 * x0;
+        const BYTE* m1 = m0 - motifStride_;
+        const BYTE* k0 = mask_ + y0 * maskStride_ + 3 * x0;
+        const BYTE* k1 = k0 + maskStride_;
+        __builtin_prefetch(m0 + motifAhead_);
+        __builtin_prefetch(k0 + maskAhead_);
+        std::uint32_t tl, tr, bl, br;  // each with the next pixel's first byte on top
+        std::memcpy(&tl, m0, 4);
+        std::memcpy(&tr, m0 + 3, 4);
+        std::memcpy(&bl, m1, 4);
+        std::memcpy(&br, m1 + 3, 4);
+        const __m128i zero = _mm_setzero_si128();
+        __m128i top = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(tl)), _mm_cvtsi32_si128(int(tr))), zero);
+        __m128i bottom = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(bl)), _mm_cvtsi32_si128(int(br))), zero);
+        top = _mm_insert_epi16(_mm_insert_epi16(top, k0[0], 3), k0[3], 7);
+        bottom = _mm_insert_epi16(_mm_insert_epi16(bottom, k1[0], 3), k1[3], 7);
+        const __m128i across =
+            _mm_unpacklo_epi64(_mm_set1_epi16(short(kSteps - fx)), _mm_set1_epi16(short(fx)));
+        top = _mm_mullo_epi16(top, across);
+        bottom = _mm_mullo_epi16(bottom, across);
+        top = _mm_add_epi16(top, _mm_unpackhi_epi64(top, top));
+        bottom = _mm_add_epi16(bottom, _mm_unpackhi_epi64(bottom, bottom));
+        const __m128i weighDown = _mm_set1_epi32(int((kSteps - fy) | fy << 16));
+        const __m128i sample = _mm_madd_epi16(_mm_unpacklo_epi16(top, bottom), weighDown);
+        if (_mm_cvtsi128_si32(_mm_shuffle_epi32(sample, 0xFF)) == 0) {
+            // Mask weight 0: the sampled colour itself, its fourth byte 0.
+            __m128i q = _mm_srli_epi32(sample, 14);
+            q = _mm_packs_epi32(q, q);
+            const std::uint32_t out = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
+            std::memcpy(target, &out, 4);
+            return;
+        }
+        Sample s;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.c), sample);
+        MixWhole(s, target);
+#else
+        MixWhole(BilinearInside(x, y), target);
+#endif
+    }
+
     // The bilinear sample at (u, v), held inside the outermost pixel centres.
     Sample Bilinear(double u, double v) const {
         const double x = std::clamp(u, 0.0, double(p_.width - 1));
@@ -260,11 +336,19 @@ class SmoothBlender {
     }
 
     // A fully covered pixel with one sample: the common case.
-    void BlendInside(double u, double v, BYTE* target) const {
-        // Held inside anyway: a position a rounding step outside must not read outside.
-        const i64 x = std::clamp<i64>(i64(u * kSteps), 0, i64(p_.width - 1) * kSteps);
-        const i64 y = std::clamp<i64>(i64(v * kSteps), 0, i64(p_.height - 1) * kSteps);
-        MixWhole(BilinearAt(x, y), target);
+    // The same sample where its four pixels lie in the motif below picture row 0: (x, y) in
+    // 1/128 motif pixels with 0 <= x < width - 1 and 1 <= y < height - 1.
+    Sample BilinearInside(i64 x, i64 y) const {
+        const i64 x0 = x >> 7, y0 = y >> 7;
+        const std::uint32_t fx = std::uint32_t(x) & 127, fy = std::uint32_t(y) & 127;
+        const BYTE* m0 = motifTop_ - y0 * motifStride_ + 3 * x0;
+        const BYTE* k0 = mask_ + y0 * maskStride_ + 3 * x0;
+        __builtin_prefetch(m0 + motifAhead_);
+        __builtin_prefetch(k0 + maskAhead_);
+        const std::uint32_t tl = Word(m0, k0[0], false), tr = Word(m0 + 3, k0[3], false);
+        const std::uint32_t bl = Word(m0 - motifStride_, k0[maskStride_], false);
+        const std::uint32_t br = Word(m0 - motifStride_ + 3, k0[maskStride_ + 3], false);
+        return Weigh(tl, tr, bl, br, fx, fy);
     }
 
     // The mean of the footprint's samples, as values 0 to 255.

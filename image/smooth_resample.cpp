@@ -108,6 +108,19 @@ void Across(const FixedTaps& taps, const float* source, int columns, float* line
     }
 }
 
+// A target row from kCount resampled source rows: weighed, summed and rounded in one pass.
+template <int kCount>
+void Down(const float* const* lines, const float* w, int columns, std::uint32_t* out) {
+    for (int i = 0; i < columns; ++i) {
+        const std::size_t at = std::size_t(i) * kLanes;
+        float v[kLanes];
+        for (int c = 0; c < kLanes; ++c) v[c] = w[0] * lines[0][at + c];
+        for (int j = 1; j < kCount; ++j)
+            for (int c = 0; c < kLanes; ++c) v[c] += w[j] * lines[j][at + c];
+        out[i] = ToPixel(v);
+    }
+}
+
 // Resamples the source to targetW x targetH and hands target rows [rowFrom, rowTo), columns
 // [colFrom, colTo) to write(row, columns, pixels) as surface pixels (0x00RRGGBB).
 template <class RowWriter>
@@ -163,23 +176,35 @@ void Resample(const SourceRows& src, int targetW, int targetH, int colFrom, int 
         };
         for (i64 row = begin; row < end; ++row) {
             const std::size_t t = std::size_t(row);
-            const float* first = acrossRow(ay.first[t]);
-            const float w0 = ay.weights[std::size_t(ay.offset[t])];
-            if (ay.count[t] == 2) {
-                // Enlarging: two rows, the common case.
-                const float* second = acrossRow(ay.first[t] + 1);
-                const float w1 = ay.weights[std::size_t(ay.offset[t]) + 1];
-                for (std::size_t i = 0; i < lineSize; ++i) sum[i] = w0 * first[i] + w1 * second[i];
-            } else {
-                for (std::size_t i = 0; i < lineSize; ++i) sum[i] = w0 * first[i];
-                for (int j = 1; j < ay.count[t]; ++j) {
-                    const float w = ay.weights[std::size_t(ay.offset[t] + j)];
-                    const float* line = acrossRow(ay.first[t] + j);
-                    for (std::size_t i = 0; i < lineSize; ++i) sum[i] += w * line[i];
+            const int count = ay.count[t];
+            const float* w = ay.weights.data() + ay.offset[t];
+            const float* lines[4];
+            if (count <= 4) {
+                for (int j = 0; j < count; ++j) lines[j] = acrossRow(ay.first[t] + j);
+                switch (count) {
+                    case 1:
+                        Down<1>(lines, w, columns, out.data());
+                        break;
+                    case 2:
+                        Down<2>(lines, w, columns, out.data());
+                        break;
+                    case 3:
+                        Down<3>(lines, w, columns, out.data());
+                        break;
+                    default:
+                        Down<4>(lines, w, columns, out.data());
+                        break;
                 }
+            } else {
+                const float* first = acrossRow(ay.first[t]);
+                for (std::size_t i = 0; i < lineSize; ++i) sum[i] = w[0] * first[i];
+                for (int j = 1; j < count; ++j) {
+                    const float* line = acrossRow(ay.first[t] + j);
+                    for (std::size_t i = 0; i < lineSize; ++i) sum[i] += w[j] * line[i];
+                }
+                for (int i = 0; i < columns; ++i)
+                    out[std::size_t(i)] = ToPixel(sum.data() + std::size_t(i) * kLanes);
             }
-            for (int i = 0; i < columns; ++i)
-                out[std::size_t(i)] = ToPixel(sum.data() + std::size_t(i) * kLanes);
             write(int(row), columns, out.data());
         }
     };

@@ -1,5 +1,6 @@
 // The smooth blend walks the same box as the plain one, two pixels wider on each side for the
-// motif's antialiased border, in double precision: no pixel here is a rounding decision.
+// motif's antialiased border. Its source positions need no exact rounding: they only weigh
+// neighbouring pixels, so double precision and fixed point serve.
 #include "engine/smooth_blend.h"
 
 #include <algorithm>
@@ -118,7 +119,7 @@ class SmoothBlender {
         i64 from = 0, to = -1;
         i64 wholeFrom = 0, wholeTo = -1;
         double uc = 0, vc = 0;
-        BYTE* row = nullptr;  // the bitmap pixel of box column 0
+        BYTE* row = nullptr;  // the bitmap row it is drawn into
     };
 
     Run MakeRun(i64 r, i64 k0, i64 k1) const {
@@ -135,7 +136,7 @@ class SmoothBlender {
         if (lo > hi) return run;
         run.from = std::max<i64>(k0, i64(std::floor(lo)) - 1);
         run.to = std::min<i64>(k1 - 1, i64(std::ceil(hi)) + 1);
-        run.row = bit_.ScanLine(int(p_.top + r)) + 4 * p_.left;
+        run.row = bit_.ScanLine(int(p_.top + r));
         if (offsets_.size() == 1) {
             double a = double(run.from), b = double(run.to);
             const double low = std::max(inner_, 0.0);
@@ -161,7 +162,7 @@ class SmoothBlender {
             if (cover <= 0) return;
             float blue, green, red, m;
             Average(u, v, blue, green, red, m);
-            MixPart(blue, green, red, m, float(cover), run.row + 4 * k);
+            MixPart(blue, green, red, m, float(cover), run.row + 4 * (p_.left + k));
         };
         i64 wholeFrom = std::max(a, run.wholeFrom), wholeTo = std::min(b, run.wholeTo);
         for (i64 k = a; k <= b && k < run.wholeFrom; ++k) edgePixel(k);
@@ -179,12 +180,20 @@ class SmoothBlender {
                 y = std::llround((va * double(wholeFrom) + run.vc) * kFixed) + (k - wholeFrom) * dy;
                 return x >= 0 && x < maxX && y >= (i64(1) << 24) && y < maxY;
             };
+            // Positions are taken from wholeFrom on: both ends must fit with the same start.
             i64 x, y;
-            while (wholeTo >= wholeFrom && !position(wholeTo, x, y)) edgePixel(wholeTo--);
-            while (wholeFrom <= wholeTo && !position(wholeFrom, x, y)) edgePixel(wholeFrom++);
+            while (wholeFrom <= wholeTo) {
+                if (!position(wholeFrom, x, y)) {
+                    edgePixel(wholeFrom++);
+                } else if (!position(wholeTo, x, y)) {
+                    edgePixel(wholeTo--);
+                } else {
+                    break;
+                }
+            }
             // position() is linear in k: with both ends inside, every k between is.
-            if (wholeFrom <= wholeTo) position(wholeFrom, x, y);
-            BYTE* target = run.row + 4 * wholeFrom;
+            position(wholeFrom, x, y);
+            BYTE* target = run.row + 4 * (p_.left + wholeFrom);
             for (i64 k = wholeFrom; k <= wholeTo; ++k, x += dx, y += dy, target += 4)
                 BlendWhole(x >> (24 - 7), y >> (24 - 7), target);
         }
@@ -335,7 +344,6 @@ class SmoothBlender {
         return BilinearAt(i64(x * kSteps), i64(y * kSteps));
     }
 
-    // A fully covered pixel with one sample: the common case.
     // The same sample where its four pixels lie in the motif below picture row 0: (x, y) in
     // 1/128 motif pixels with 0 <= x < width - 1 and 1 <= y < height - 1.
     Sample BilinearInside(i64 x, i64 y) const {

@@ -214,6 +214,41 @@ TEST(SmoothBlend, TurnsAndScalesAsTheFootprintComputationDoes) {
     }
 }
 
+// Tiny and thin motifs at any angle and zoom, shifted partly off the bitmap: nothing is read or
+// written out of place (the sanitizer build checks the reads), and pixels away from the box stay.
+TEST(SmoothBlend, TinyMotifsAtAnyAngleAndZoomStayInsideTheirBox) {
+    const int sizes[][2] = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {3, 5}};
+    std::mt19937 rng(11);
+    for (const auto& size : sizes) {
+        Image motif(size[0], size[1]), mask(size[0], size[1]);
+        FillRandom(motif, rng);
+        for (const double angle : {0.0, 33.0, 90.0, 181.0}) {
+            for (const int zoom : {1, 37, 100, 333}) {
+                for (const int shift : {0, -9}) {
+                    Surface bit;
+                    ASSERT_TRUE(bit.SetSize(20, 16));
+                    std::memset(bit.Bits(), 0xAB, 20 * 16 * 4);
+                    DibRotxxxSmooth(motif.d, mask.d, bit, angle, shift, shift, zoom);
+                    const auto plan = PlanBlend(motif.d, mask.d, bit, angle, shift, shift, zoom);
+                    for (int y = 0; y < 16; ++y) {
+                        for (int x = 0; x < 20; ++x) {
+                            // An empty box (a tiny motif at a tiny zoom) draws nothing at all.
+                            const bool nearBox =
+                                plan && x >= plan->left - 2 && x < plan->left + plan->boxW + 2 &&
+                                y >= plan->top - 2 && y < plan->top + plan->boxH + 2;
+                            if (!nearBox) {
+                                EXPECT_EQ(bit.ScanLine(y)[4 * x + 3], 0xAB)
+                                    << size[0] << "x" << size[1] << " angle " << angle << " zoom "
+                                    << zoom << " at (" << x << ", " << y << ")";
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(SmoothComposition, OffLeavesThePlainPictureAndOnMatchesItAtScaleAndAngleZero) {
     Image background(24, 18), motif(10, 8), mask(10, 8);
     std::mt19937 rng(3);

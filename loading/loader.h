@@ -27,6 +27,10 @@ class FramingHost {
     // handler inside this call (nested mask rebuilds and renders).
     virtual void SetValue(Field field, long double value) = 0;
 
+    // The two check boxes and the fill colour; in the window a change renders (and a changed
+    // mask shape rebuilds the mask) as a click or the colour dialog does.
+    virtual void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) = 0;
+
     virtual void MakeMask() = 0;
     virtual void PaintBox1Paint() = 0;
 
@@ -37,6 +41,8 @@ class FramingHost {
 
     // Whether the high-quality mode is on: a wide motif is then reduced by averaging.
     virtual bool Smooth() const { return false; }
+    // Switches the mode; in the window the menu item follows and the picture is rendered anew.
+    virtual void SetSmooth(bool) {}
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/imagelib/pixel_memory.h"
 #include "platform/parallel.h"
 
 namespace lumivane {
@@ -13,8 +14,7 @@ bool Surface::SetSize(int width, int height) {
     const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
     BYTE* fresh = nullptr;
     if (bytes > 0) {
-        // calloc hands large blocks out as untouched zero pages: no cost until drawn on.
-        fresh = static_cast<BYTE*>(std::calloc(bytes, 1));
+        fresh = static_cast<BYTE*>(AllocateZeroedPixels(bytes));
         if (!fresh) return false;
     }
     pixels_.reset(fresh);

@@ -20,10 +20,16 @@ int BandWeight(i64 inside, i64 mw) {
     return int(inside * 255 / mw);
 }
 
-// Writes one picture row's weights into the red bytes of its stored row.
+// Writes one picture row's weights into the red bytes of its stored row, and zero into every
+// other byte of it: each byte of the mask is written once, with no clearing pass before.
 void PutRow(const dib& mask, int y, int height, const int* weights, int width) {
     BYTE* row = static_cast<BYTE*>(mask.poi) + std::ptrdiff_t(height - 1 - y) * mask.bytew;
-    for (int x = 0; x < width; ++x) row[3 * x + 2] = BYTE(weights[x]);
+    for (int x = 0; x < width; ++x) {
+        row[3 * x] = 0;
+        row[3 * x + 1] = 0;
+        row[3 * x + 2] = BYTE(weights[x]);
+    }
+    std::memset(row + 3 * std::ptrdiff_t(width), 0, std::size_t(mask.bytew - 3 * i64(width)));
 }
 
 void BuildRectangular(const dib& mask, int width, int height, i64 mw) {
@@ -95,7 +101,6 @@ void BuildFeatherMask(dib& mask, double maskWidth, bool round, double radiusAdju
     const int height = mask.pmi->bmiHeader.biHeight;
     if (width <= 0 || height <= 0 || mask.bytew < i64(width) * 3) return;
 
-    std::memset(mask.poi, 0, std::size_t(height) * std::size_t(mask.bytew));
     const i64 mw = FieldToInt(maskWidth);
     if (round)
         BuildRound(mask, width, height, mw, FieldToInt(radiusAdjust));

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -13,8 +14,8 @@
 #include <thread>
 
 #include "image/Zerlin.h"
-#include "loading/session.h"
 #include "loading/save_picture.h"
+#include "loading/session.h"
 #include "platform/imagelib/codecs/encoder.h"
 
 namespace lumivane {
@@ -45,10 +46,14 @@ std::optional<COLORREF> ParseColor(const std::string& text) {
     for (std::size_t i = 1; i < 7; ++i) {
         const char c = text[i];
         unsigned digit;
-        if (c >= '0' && c <= '9') digit = unsigned(c - '0');
-        else if (c >= 'a' && c <= 'f') digit = unsigned(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') digit = unsigned(c - 'A' + 10);
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            digit = unsigned(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = unsigned(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = unsigned(c - 'A' + 10);
+        else
+            return std::nullopt;
         value = value * 16 + digit;
     }
     return RGB(BYTE(value >> 16), BYTE(value >> 8), BYTE(value));
@@ -83,7 +88,8 @@ std::vector<std::filesystem::path> OutputPaths(const RenderOptions& o) {
 std::string RenderUsageText() {
     return std::string("Aufruf: ") + kProgram +
            " [Optionen] -b HINTERGRUND -o AUSGABE MOTIV...\n"
-           "Alle Optionen zeigt: " + kProgram + " --help\n";
+           "Alle Optionen zeigt: " +
+           kProgram + " --help\n";
 }
 
 std::string RenderHelpText() {
@@ -223,18 +229,23 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         if (!ok) return std::nullopt;
     }
     if (o.help) return o;
-    if (o.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
-    else if (o.output.empty()) error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
-    else if (o.motifs.empty()) error = "Es fehlt mindestens ein Motiv.";
+    if (o.background.empty())
+        error = "Der Hintergrund fehlt (-b DATEI).";
+    else if (o.output.empty())
+        error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
+    else if (o.motifs.empty())
+        error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
     if (o.motifs.size() == 1 && !EncoderForFileName(o.output)) {
-        error = "Die Endung von \"" + o.output + "\" nennt kein Format, das geschrieben werden kann (" +
-                WritableExtensionList() + ").";
+        error = "Die Endung von \"" + o.output +
+                "\" nennt kein Format, das geschrieben werden kann (" + WritableExtensionList() +
+                ").";
         return std::nullopt;
     }
     if (o.motifs.size() == 1 && formatGiven) {
-        error = "--format gilt nur für mehrere Motive; bei einem Motiv wählt die Endung des "
-                "Ziels das Format.";
+        error =
+            "--format gilt nur für mehrere Motive; bei einem Motiv wählt die Endung des "
+            "Ziels das Format.";
         return std::nullopt;
     }
     return o;
@@ -242,8 +253,16 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 
 namespace {
 
-// Frames one motif into `session` and writes it. Returns the message for a failure, or "".
-std::string FrameOne(const RenderOptions& o, const dib& background, const std::string& motif,
+// Whether the background has been read and the output folder made, set once by the thread that
+// does both while the first motifs are being read.
+struct Preparation {
+    dib background{};
+    std::shared_future<bool> ready;
+};
+
+// Frames one motif and writes it, once the background is ready. Returns the message for a
+// failure, or "" (also when the background failed: that is reported once, elsewhere).
+std::string FrameOne(const RenderOptions& o, const Preparation& prep, const std::string& motif,
                      const std::filesystem::path& target) {
     FramingSession session;
     if (!session.Ready()) return "Zu wenig Arbeitsspeicher.";
@@ -255,8 +274,11 @@ std::string FrameOne(const RenderOptions& o, const dib& background, const std::s
 
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
-    if (!session.OpenMotif(motif) || loadFailed) return kLoadFailure;
-    session.UseSharedBackground(background);
+    const bool loaded = session.OpenMotif(motif) && !loadFailed;
+    // Decoding the motif overlaps decoding the background; from here on it is needed.
+    if (!prep.ready.get()) return "";
+    if (!loaded) return kLoadFailure;
+    session.UseSharedBackground(prep.background);
 
     if (o.feather) session.SetValue(Field::Maskwidth, *o.feather);
     if (o.round) {
@@ -284,25 +306,34 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         err << kProgram << ": " << name << ": " << message << "\n";
     };
 
-    dib background = OpenDib(o.background.c_str(), 0, nullptr);
-    if (!background.poi) {
-        report(o.background, kLoadFailure);
-        return 1;
-    }
-
-    if (o.motifs.size() > 1) {
-        std::error_code ec;
-        std::filesystem::create_directories(o.output, ec);
-        if (!std::filesystem::is_directory(o.output)) {
-            report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
-            FreeDib(background);
-            return 1;
+    // The background is read on a thread of its own while the workers read their first motifs;
+    // nothing is reported for a motif, and nothing written, until it has been read.
+    Preparation prep;
+    std::promise<bool> readiness;
+    prep.ready = readiness.get_future().share();
+    std::thread preparing([&] {
+        prep.background = OpenDib(o.background.c_str(), 0, nullptr);
+        if (!prep.background.poi) {
+            report(o.background, kLoadFailure);
+            readiness.set_value(false);
+            return;
         }
-    }
+        if (o.motifs.size() > 1) {
+            std::error_code ec;
+            std::filesystem::create_directories(o.output, ec);
+            if (!std::filesystem::is_directory(o.output)) {
+                report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
+                readiness.set_value(false);
+                return;
+            }
+        }
+        readiness.set_value(true);
+    });
 
     const std::vector<std::filesystem::path> targets = OutputPaths(o);
     const int total = static_cast<int>(o.motifs.size());
-    int jobs = o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int jobs =
+        o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     jobs = std::min(jobs, total);
 
     std::atomic<int> next{0};
@@ -311,7 +342,8 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto worker = [&] {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
-            const std::string message = FrameOne(o, background, motif, targets[std::size_t(i)]);
+            const std::string message = FrameOne(o, prep, motif, targets[std::size_t(i)]);
+            if (!prep.ready.get()) return;
             if (!message.empty()) {
                 anyFailed = true;
                 report(message == kLoadFailure ? motif : targets[std::size_t(i)].string(), message);
@@ -328,9 +360,10 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
+    preparing.join();
 
-    FreeDib(background);
-    return anyFailed ? 1 : 0;
+    if (prep.background.poi) FreeDib(prep.background);
+    return prep.ready.get() && !anyFailed ? 0 : 1;
 }
 
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -15,9 +15,7 @@ namespace {
 constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
 constexpr std::int64_t kIntMin = std::numeric_limits<int>::min();
 
-bool FitsInt(std::int64_t v) {
-    return v >= kIntMin && v <= kIntMax;
-}
+bool FitsInt(std::int64_t v) { return v >= kIntMin && v <= kIntMax; }
 
 // value x size / 100, multiplied first, in extended precision.
 std::int64_t Scaled(long double percent, int size) {

@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class RenderCli : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                (std::string("lumivane-render-") +
@@ -85,10 +85,10 @@ TEST_F(RenderCli, FramesOneMotifLikeTheWindowDoes) {
 
 TEST_F(RenderCli, OptionsAfterTheFitOverrideItAndAreStoredLikeFields) {
     const std::string out = Path("plain.png");
-    ASSERT_EQ(
-        Run({"--no-background", "--fill", "#00ff00", "--margin-x", "4.5", "--margin-y", "-3000",
-             "--rotate", "0", "--feather", "0", "-b", background_, "-o", out, motif_}),
-        1)
+    ASSERT_EQ(Run({"--no-background", "--fill", "#00ff00", "--margin-x", "4.5", "--margin-y",
+                   "-3000", "--rotate", "0", "--feather", "0", "-b", background_, "-o", out,
+                   motif_}),
+              1)
         << "a margin of -1000 a side leaves nothing to render";
     EXPECT_NE(err_.str().find("leer oder zu groß"), std::string::npos) << err_.str();
     EXPECT_FALSE(fs::exists(out));
@@ -175,8 +175,8 @@ TEST_F(RenderCli, TheProgramItselfReturnsTheStatus) {
     const int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    const std::string ok = std::string(LUMIVANE_RENDER_BINARY) + " -b '" + background_ + "' -o '" +
-                           Path("r.jpg") + "' '" + motif_ + "'";
+    const std::string ok = std::string(LUMIVANE_RENDER_BINARY) + " -b '" + background_ +
+                           "' -o '" + Path("r.jpg") + "' '" + motif_ + "'";
     EXPECT_EQ(WEXITSTATUS(std::system(ok.c_str())), 0);
     EXPECT_TRUE(Result(Path("r.jpg")).ok());
 }

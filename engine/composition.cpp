@@ -26,6 +26,19 @@ std::int64_t Scaled(long double percent, int size) {
     return Trunc64(percent * static_cast<long double>(size) / 100.0L);
 }
 
+// Fills everything outside the rectangle at (x, y) of w x h.
+void FillAround(Surface& bit, int x, int y, int w, int h, COLORREF color) {
+    const std::int64_t right = std::int64_t(x) + w, bottom = std::int64_t(y) + h;
+    const int top = static_cast<int>(std::clamp<std::int64_t>(y, 0, bit.Height()));
+    const int bot = static_cast<int>(std::clamp<std::int64_t>(bottom, top, bit.Height()));
+    const int left = static_cast<int>(std::clamp<std::int64_t>(x, 0, bit.Width()));
+    const int rgt = static_cast<int>(std::clamp<std::int64_t>(right, left, bit.Width()));
+    bit.FillRect(0, 0, bit.Width(), top, color);
+    bit.FillRect(0, bot, bit.Width(), bit.Height(), color);
+    bit.FillRect(0, top, left, bot, color);
+    bit.FillRect(rgt, top, bit.Width(), bot, color);
+}
+
 }  // namespace
 
 bool CompositionLayout::Renderable() const {
@@ -64,21 +77,28 @@ bool ComposePicture(const CompositionParams& params, const CompositionLayout& la
                     const dib& bkgnd, const dib& di, const dib& mask, Surface& bit) {
     if (!layout.Renderable()) return false;
     if (!bit.SetSize(static_cast<int>(layout.outW), static_cast<int>(layout.outH))) return false;
-    bit.Fill(params.fillColor);
 
-    if (params.backgroundCheck) {
+    HDC dc = params.backgroundCheck ? CreateSurfaceDC(bit) : nullptr;
+    if (dc) {
         const int x = static_cast<int>((layout.outW - layout.bgW) / 2);
         const int y = static_cast<int>((layout.outH - layout.bgH) / 2);
-        const int w = static_cast<int>(layout.bgW), h = static_cast<int>(layout.bgH);
-        // What the smooth stretch cannot draw is drawn as ever.
-        if (!params.smooth || !SmoothStretchDib(bkgnd, bit, x, y, w, h)) {
-            HDC dc = CreateSurfaceDC(bit);
-            if (dc) {
-                DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd),
-                                false, SRCCOPY);
-                DeleteDC(dc);
+        const int w = static_cast<int>(layout.bgW);
+        const int h = static_cast<int>(layout.bgH);
+        if (params.smooth && SmoothStretchDib(bkgnd, bit, x, y, w, h)) {
+            // It wrote every pixel of its rectangle; what it cannot draw is drawn as ever.
+            FillAround(bit, x, y, w, h, params.fillColor);
+        } else {
+            if (DrawCoversDestination(dc, w, h, bkgnd)) {
+                FillAround(bit, x, y, w, h, params.fillColor);
+            } else {
+                bit.Fill(params.fillColor);
             }
+            DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd),
+                            false, SRCCOPY);
         }
+        DeleteDC(dc);
+    } else {
+        bit.Fill(params.fillColor);
     }
 
     const long double winkel = RoundHalfEven(params.rotEd);

@@ -148,6 +148,16 @@ TEST_F(RenderCli, AnUnreadableBackgroundFailsEverything) {
     EXPECT_EQ(Run({"-b", Path("nowhere.jpg"), "-o", Path("x.jpg"), motif_}), 1);
     EXPECT_NE(err_.str().find("nowhere.jpg: Konnte das Bild nicht laden."), std::string::npos);
     EXPECT_FALSE(fs::exists(Path("x.jpg")));
+
+    // Motifs are read while the background is: none of them is reported, nothing is made.
+    const std::string broken = Path("broken.jpg");
+    std::ofstream(broken) << "not a picture";
+    EXPECT_EQ(
+        Run({"-j", "2", "-b", Path("nowhere.jpg"), "-o", Path("folder"), motif_, broken, motif_}),
+        1);
+    EXPECT_EQ(err_.str(),
+              "lumivane-render: " + Path("nowhere.jpg") + ": Konnte das Bild nicht laden.\n");
+    EXPECT_FALSE(fs::exists(Path("folder")));
 }
 
 TEST_F(RenderCli, AnUnwritableOutputIsReportedAndLeavesNoFile) {

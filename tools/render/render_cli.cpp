@@ -1,5 +1,7 @@
 #include "tools/render/render_cli.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -381,14 +384,19 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 
 namespace {
 
-// The background file as read, and turned once more for motifs of the other orientation.
+// The background file as read, and turned once more for motifs of the other orientation; and
+// whether it has been read and the output folder made, set once by the thread that does both
+// while the first motifs are being read.
 struct Backgrounds {
     dib asDesigned{};
     dib turnedOnce{};
     int fileWidth = 0, fileHeight = 0;
+    std::shared_future<bool> ready;
 };
 
-// Frames one motif into `session` and writes it. Returns the message for a failure, or "".
+// Frames one motif into `session` and writes it, once the background is ready. Returns the
+// message for a failure, or "" (also when the background failed: that is reported once,
+// elsewhere).
 std::string FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
                      const std::string& motif, const std::filesystem::path& target) {
     FramingSession session;
@@ -399,7 +407,10 @@ std::string FrameOne(const RenderOptions& o, const FramingTemplate& design, cons
 
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
-    if (!session.OpenMotif(motif) || loadFailed) return kLoadFailure;
+    const bool loaded = session.OpenMotif(motif) && !loadFailed;
+    // Decoding the motif overlaps decoding the background; from here on it is needed.
+    if (!bg.ready.get()) return "";
+    if (!loaded) return kLoadFailure;
     const dib& motifImage = session.images().di;
     const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
                                          DibWidth(motifImage), DibHeight(motifImage));
@@ -438,43 +449,53 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     if (!o.saveTemplate.empty()) return SaveTemplateOnly(o, err);
 
     const FramingTemplate design = DesignOf(o);
+    // The background is read on a thread of its own while the workers read their first motifs;
+    // nothing is reported for a motif, and nothing written, until it has been read.
     Backgrounds bg;
-    std::string error;
-    bg.asDesigned = OpenTemplateBackground(o.background, error);
-    if (!bg.asDesigned.poi) {
-        if (o.backgroundFromTemplate) err << kProgram << ": " << error << "\n";  // names the file
-        else report(o.background, kLoadFailure);
-        return 1;
-    }
-    bg.fileWidth = DibWidth(bg.asDesigned);
-    bg.fileHeight = DibHeight(bg.asDesigned);
-    if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
-        FreeDib(bg.asDesigned);
-        report(o.background, "Zu wenig Arbeitsspeicher.");
-        return 1;
-    }
-    if (o.orientationMatched) {
-        bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
-        if (!bg.turnedOnce.poi) {
-            FreeDib(bg.asDesigned);
+    std::promise<bool> readiness;
+    bg.ready = readiness.get_future().share();
+    auto prepare = [&] {
+        std::string error;
+        bg.asDesigned = OpenTemplateBackground(o.background, error);
+        if (!bg.asDesigned.poi) {
+            if (o.backgroundFromTemplate) {  // the message names the file
+                std::lock_guard<std::mutex> lock(errLock);
+                err << kProgram << ": " << error << "\n";
+            } else {
+                report(o.background, kLoadFailure);
+            }
+            return false;
+        }
+        bg.fileWidth = DibWidth(bg.asDesigned);
+        bg.fileHeight = DibHeight(bg.asDesigned);
+        if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
             report(o.background, "Zu wenig Arbeitsspeicher.");
-            return 1;
+            return false;
         }
-    }
-    auto freeBackgrounds = [&] {
-        for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
-            if (d->poi) FreeDib(*d);
+        if (o.orientationMatched) {
+            bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
+            if (!bg.turnedOnce.poi) {
+                report(o.background, "Zu wenig Arbeitsspeicher.");
+                return false;
+            }
+        }
+        if (o.motifs.size() > 1) {
+            std::error_code ec;
+            std::filesystem::create_directories(o.output, ec);
+            if (!std::filesystem::is_directory(o.output)) {
+                report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
+                return false;
+            }
+        }
+        return true;
     };
-
-    if (o.motifs.size() > 1) {
-        std::error_code ec;
-        std::filesystem::create_directories(o.output, ec);
-        if (!std::filesystem::is_directory(o.output)) {
-            report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
-            freeBackgrounds();
-            return 1;
-        }
-    }
+    std::thread preparing([&] {
+        const bool ready = prepare();
+        // The decoder's working memory was taken from this thread's own heap, which keeps it
+        // mapped after it is freed; handing it back keeps the peak where it was before.
+        malloc_trim(0);
+        readiness.set_value(ready);
+    });
 
     const std::vector<std::filesystem::path> targets = OutputPaths(o);
     const int total = static_cast<int>(o.motifs.size());
@@ -488,6 +509,7 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
             const std::string message = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
+            if (!bg.ready.get()) return;
             if (!message.empty()) {
                 anyFailed = true;
                 report(message == kLoadFailure ? motif : targets[std::size_t(i)].string(), message);
@@ -504,9 +526,11 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
+    preparing.join();
 
-    freeBackgrounds();
-    return anyFailed ? 1 : 0;
+    for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
+        if (d->poi) FreeDib(*d);
+    return bg.ready.get() && !anyFailed ? 0 : 1;
 }
 
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

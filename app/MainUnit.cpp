@@ -283,6 +283,10 @@ void TMainForm::BuildMenu() {
     Vorlagespeichern1 = item(Datei1, "Vorlagespeichern1", QStringLiteral("Vorlage speichern…"));
     N3 = Datei1->addSeparator();
     Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
+    Extras1 = MainMenu1->addMenu(QStringLiteral("Extras"));
+    Extras1->setObjectName("Extras1");
+    HoheBildqualitt1 = item(Extras1, "HoheBildqualitt1", QStringLiteral("Hohe Bildqualität"));
+    HoheBildqualitt1->setCheckable(true);
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -317,6 +321,7 @@ void TMainForm::ConnectHandlers() {
     connect(Vorlageladen1, &QAction::triggered, this, &TMainForm::Vorlageladen1Click);
     connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
+    connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
 }
@@ -466,6 +471,11 @@ void TMainForm::Beenden1Click() {
     close();
 }
 
+// The preview shows what will be saved, so the mode takes effect at once.
+void TMainForm::HoheBildqualitt1Click() {
+    PaintBox1Paint();
+}
+
 void TMainForm::Anleitung1Click() {
     interaction_->Message(this, QStringLiteral("Kurzanleitung"), QString::fromUtf8(kManual),
                           MessageIcon::Information, MessageButtons::Ok);
@@ -494,6 +504,7 @@ Parameters TMainForm::Settings() const {
     p.roundMask = RoundMaskCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
     p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    p.smooth = HoheBildqualitt1->isChecked();
     return p;
 }
 
@@ -574,6 +585,14 @@ bool TMainForm::AskReduceSize() {
                                  MessageIcon::Question,
                                  MessageButtons::YesNo) == MessageAnswer::Yes;
     return reduceAnswer_;
+}
+
+bool TMainForm::Smooth() const {
+    return HoheBildqualitt1->isChecked();
+}
+
+void TMainForm::SetSmooth(bool on) {
+    HoheBildqualitt1->setChecked(on);  // a change renders, as a click does
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

@@ -5,7 +5,9 @@
 
 #include "engine/blend.h"
 #include "engine/rounding.h"
+#include "engine/smooth_blend.h"
 #include "image/Zerlin.h"
+#include "image/smooth_resample.h"
 #include "platform/gdi/gdi.h"
 
 namespace lumivane {
@@ -15,7 +17,9 @@ namespace {
 constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
 constexpr std::int64_t kIntMin = std::numeric_limits<int>::min();
 
-bool FitsInt(std::int64_t v) { return v >= kIntMin && v <= kIntMax; }
+bool FitsInt(std::int64_t v) {
+    return v >= kIntMin && v <= kIntMax;
+}
 
 // value x size / 100, multiplied first, in extended precision.
 std::int64_t Scaled(long double percent, int size) {
@@ -80,20 +84,29 @@ bool ComposePicture(const CompositionParams& params, const CompositionLayout& la
         const int y = static_cast<int>((layout.outH - layout.bgH) / 2);
         const int w = static_cast<int>(layout.bgW);
         const int h = static_cast<int>(layout.bgH);
-        if (DrawCoversDestination(dc, w, h, bkgnd)) {
+        if (params.smooth && SmoothStretchDib(bkgnd, bit, x, y, w, h)) {
+            // It wrote every pixel of its rectangle; what it cannot draw is drawn as ever.
             FillAround(bit, x, y, w, h, params.fillColor);
         } else {
-            bit.Fill(params.fillColor);
+            if (DrawCoversDestination(dc, w, h, bkgnd)) {
+                FillAround(bit, x, y, w, h, params.fillColor);
+            } else {
+                bit.Fill(params.fillColor);
+            }
+            DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd),
+                            false, SRCCOPY);
         }
-        DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd), false,
-                        SRCCOPY);
         DeleteDC(dc);
     } else {
         bit.Fill(params.fillColor);
     }
 
-    DibRotxxx(di, mask, bit, RoundHalfEven(params.rotEd), 0, 0,
-              FieldToInt(static_cast<double>(params.zoom2Ed)));
+    const long double winkel = RoundHalfEven(params.rotEd);
+    const int zoom = FieldToInt(static_cast<double>(params.zoom2Ed));
+    if (params.smooth)
+        DibRotxxxSmooth(di, mask, bit, winkel, 0, 0, zoom);
+    else
+        DibRotxxx(di, mask, bit, winkel, 0, 0, zoom);
     return true;
 }
 

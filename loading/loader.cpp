@@ -2,6 +2,7 @@
 
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
+#include "image/smooth_resample.h"
 
 namespace lumivane {
 
@@ -40,7 +41,8 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
                                             DibWidth(tmp));
         // A motif more than 1000 times wider than high would shrink to no rows at all; such a
         // motif, and one the resampler cannot copy, is kept as loaded.
-        dib reduced = ResampleDib(tmp, kReducedWidth, height, true);
+        dib reduced = host.Smooth() ? SmoothResampleDib(tmp, kReducedWidth, height)
+                                    : ResampleDib(tmp, kReducedWidth, height, true);
         if (reduced.poi) {
             FreeDib(tmp);
             tmp = reduced;

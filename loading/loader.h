@@ -19,7 +19,7 @@ struct WorkingImages {
 };
 
 class FramingHost {
-public:
+  public:
     virtual ~FramingHost() = default;
 
     virtual long double Value(Field field) const = 0;
@@ -38,6 +38,11 @@ public:
     virtual bool AskReduceSize() = 0;
     // "Konnte das Bild nicht laden."
     virtual void ShowLoadFailure(const std::string& fname) = 0;
+
+    // Whether the high-quality mode is on: a wide motif is then reduced by averaging.
+    virtual bool Smooth() const { return false; }
+    // Switches the mode; in the window the menu item follows and the picture is rendered anew.
+    virtual void SetSmooth(bool) {}
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;

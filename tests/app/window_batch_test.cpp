@@ -150,6 +150,12 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
              for (int i = 0; i < 3; ++i) w.QuerHochBtn->click();
              w.BackgroundCheck->setChecked(false);
          }},
+        {"high picture quality, motif turned by 7 degrees at 70 %",
+         [](TMainForm& w, ScriptedInteraction&) {
+             w.HoheBildqualitt1->trigger();
+             w.RotED->setValue(7);
+             w.Zoom2Ed->setValue(70);
+         }},
         {"a wide photo reduced on loading",
          [&](TMainForm& w, ScriptedInteraction& d) {
              d.answers = {MessageAnswer::Yes};

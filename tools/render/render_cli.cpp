@@ -250,6 +250,9 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+        {nullptr, "--smooth", nullptr, nullptr,
+         "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
+         Switch(&RenderOptions::smooth)},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--template", "DATEI", nullptr,
@@ -400,6 +403,7 @@ std::string FrameOne(const RenderOptions& o, const FramingTemplate& design, cons
     if (!session.Ready()) return "Zu wenig Arbeitsspeicher.";
     ApplyFitInputs(session, design);
     session.SetReduceAnswer(o.reduce);
+    session.SetSmooth(design.smooth);  // before loading: the reduction averages too
 
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });

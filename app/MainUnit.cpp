@@ -344,6 +344,11 @@ void TMainForm::FormCreate() {
 void TMainForm::FormShow() {
     if (first_) return;
     first_ = true;
+    // A template opened with the program (the desktop entry offers it for *.lumivane files)
+    // frames the start-up photo; pictures load as motif and background as always.
+    if (arguments_.size() >= 1 &&
+        arguments_[0].endsWith(QStringLiteral(".lumivane"), Qt::CaseInsensitive))
+        return opentemplatenow(arguments_[0]);
     if (arguments_.size() >= 1) openfilenow(arguments_[0]);
     if (arguments_.size() >= 2) openbkgndfilenow(arguments_[1]);
 }
@@ -427,12 +432,14 @@ const QString kTemplateFilter = QStringLiteral("Lumivane-Vorlage (*.lumivane)");
 }
 
 void TMainForm::Vorlageladen1Click() {
-    const std::optional<QString> name = interaction_->OpenFile(this, kTemplateFilter);
-    if (!name) return;
+    if (const auto name = interaction_->OpenFile(this, kTemplateFilter)) opentemplatenow(*name);
+}
+
+void TMainForm::opentemplatenow(const QString& fname) {
     const BusyCursor busy;
     std::string error;
     const std::optional<FramingTemplate> design =
-        ReadTemplate(QFile::encodeName(*name).toStdString(), error);
+        ReadTemplate(QFile::encodeName(fname).toStdString(), error);
     if (!design) return ShowError(QString::fromStdString(error));
     dib background = OpenTemplateBackground(design->background, error);
     if (!background.poi) return ShowError(QString::fromStdString(error));
@@ -450,8 +457,9 @@ void TMainForm::Vorlageladen1Click() {
 
 void TMainForm::Vorlagespeichern1Click() {
     if (backgroundFile_.empty()) {
-        return ShowError(QStringLiteral("Eine Vorlage braucht einen Hintergrund aus einer Datei. "
-                                        "Bitte öffnen Sie zuerst einen Hintergrund."));
+        return ShowError(
+            QStringLiteral("Eine Vorlage braucht einen Hintergrund aus einer Datei. "
+                           "Bitte öffnen Sie zuerst einen Hintergrund."));
     }
     const std::optional<SaveChoice> choice = interaction_->SaveFile(this, kTemplateFilter);
     if (!choice) return;
@@ -579,11 +587,11 @@ void TMainForm::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillC
 }
 
 bool TMainForm::AskReduceSize() {
-    reduceAnswer_ = interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
-                                 QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
-                                                "lassen, damit das Programm flüssiger arbeitet?"),
-                                 MessageIcon::Question,
-                                 MessageButtons::YesNo) == MessageAnswer::Yes;
+    reduceAnswer_ =
+        interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
+                              QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
+                                             "lassen, damit das Programm flüssiger arbeitet?"),
+                              MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
     return reduceAnswer_;
 }
 

@@ -143,6 +143,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void PaintBox1Paint() override;
     void openfilenow(const QString& fname);
     void openbkgndfilenow(const QString& fname);
+    // Applies a template file to the current motif; a bad file is reported and changes nothing.
+    void opentemplatenow(const QString& fname);
 
     // The settings as the controls hold them now.
     lumivane::Parameters Settings() const;

@@ -283,6 +283,10 @@ void TMainForm::BuildMenu() {
     Vorlagespeichern1 = item(Datei1, "Vorlagespeichern1", QStringLiteral("Vorlage speichern…"));
     N3 = Datei1->addSeparator();
     Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
+    Extras1 = MainMenu1->addMenu(QStringLiteral("Extras"));
+    Extras1->setObjectName("Extras1");
+    HoheBildqualitt1 = item(Extras1, "HoheBildqualitt1", QStringLiteral("Hohe Bildqualität"));
+    HoheBildqualitt1->setCheckable(true);
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -317,6 +321,7 @@ void TMainForm::ConnectHandlers() {
     connect(Vorlageladen1, &QAction::triggered, this, &TMainForm::Vorlageladen1Click);
     connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
+    connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
 }
@@ -339,6 +344,11 @@ void TMainForm::FormCreate() {
 void TMainForm::FormShow() {
     if (first_) return;
     first_ = true;
+    // A template opened with the program (the desktop entry offers it for *.lumivane files)
+    // frames the start-up photo; pictures load as motif and background as always.
+    if (arguments_.size() >= 1 &&
+        arguments_[0].endsWith(QStringLiteral(".lumivane"), Qt::CaseInsensitive))
+        return opentemplatenow(arguments_[0]);
     if (arguments_.size() >= 1) openfilenow(arguments_[0]);
     if (arguments_.size() >= 2) openbkgndfilenow(arguments_[1]);
 }
@@ -422,12 +432,14 @@ const QString kTemplateFilter = QStringLiteral("Lumivane-Vorlage (*.lumivane)");
 }
 
 void TMainForm::Vorlageladen1Click() {
-    const std::optional<QString> name = interaction_->OpenFile(this, kTemplateFilter);
-    if (!name) return;
+    if (const auto name = interaction_->OpenFile(this, kTemplateFilter)) opentemplatenow(*name);
+}
+
+void TMainForm::opentemplatenow(const QString& fname) {
     const BusyCursor busy;
     std::string error;
     const std::optional<FramingTemplate> design =
-        ReadTemplate(QFile::encodeName(*name).toStdString(), error);
+        ReadTemplate(QFile::encodeName(fname).toStdString(), error);
     if (!design) return ShowError(QString::fromStdString(error));
     dib background = OpenTemplateBackground(design->background, error);
     if (!background.poi) return ShowError(QString::fromStdString(error));
@@ -445,8 +457,9 @@ void TMainForm::Vorlageladen1Click() {
 
 void TMainForm::Vorlagespeichern1Click() {
     if (backgroundFile_.empty()) {
-        return ShowError(QStringLiteral("Eine Vorlage braucht einen Hintergrund aus einer Datei. "
-                                        "Bitte öffnen Sie zuerst einen Hintergrund."));
+        return ShowError(
+            QStringLiteral("Eine Vorlage braucht einen Hintergrund aus einer Datei. "
+                           "Bitte öffnen Sie zuerst einen Hintergrund."));
     }
     const std::optional<SaveChoice> choice = interaction_->SaveFile(this, kTemplateFilter);
     if (!choice) return;
@@ -464,6 +477,11 @@ void TMainForm::ShowError(const QString& text) {
 
 void TMainForm::Beenden1Click() {
     close();
+}
+
+// The preview shows what will be saved, so the mode takes effect at once.
+void TMainForm::HoheBildqualitt1Click() {
+    PaintBox1Paint();
 }
 
 void TMainForm::Anleitung1Click() {
@@ -494,6 +512,7 @@ Parameters TMainForm::Settings() const {
     p.roundMask = RoundMaskCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
     p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    p.smooth = HoheBildqualitt1->isChecked();
     return p;
 }
 
@@ -568,12 +587,20 @@ void TMainForm::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillC
 }
 
 bool TMainForm::AskReduceSize() {
-    reduceAnswer_ = interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
-                                 QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
-                                                "lassen, damit das Programm flüssiger arbeitet?"),
-                                 MessageIcon::Question,
-                                 MessageButtons::YesNo) == MessageAnswer::Yes;
+    reduceAnswer_ =
+        interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
+                              QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
+                                             "lassen, damit das Programm flüssiger arbeitet?"),
+                              MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
     return reduceAnswer_;
+}
+
+bool TMainForm::Smooth() const {
+    return HoheBildqualitt1->isChecked();
+}
+
+void TMainForm::SetSmooth(bool on) {
+    HoheBildqualitt1->setChecked(on);  // a change renders, as a click does
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

@@ -109,6 +109,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* Vorlagespeichern1;
     QAction* N3;
     QAction* Beenden1;
+    QMenu* Extras1;
+    QAction* HoheBildqualitt1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
     QAction* berdasProgramm1;
@@ -129,6 +131,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Vorlageladen1Click();
     void Vorlagespeichern1Click();
     void Beenden1Click();
+    void HoheBildqualitt1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
 
@@ -140,6 +143,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void PaintBox1Paint() override;
     void openfilenow(const QString& fname);
     void openbkgndfilenow(const QString& fname);
+    // Applies a template file to the current motif; a bad file is reported and changes nothing.
+    void opentemplatenow(const QString& fname);
 
     // The settings as the controls hold them now.
     lumivane::Parameters Settings() const;
@@ -158,6 +163,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void SetValue(lumivane::Field field, long double value) override;
     void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) override;
     bool AskReduceSize() override;
+    bool Smooth() const override;
+    void SetSmooth(bool on) override;
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;

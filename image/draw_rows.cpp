@@ -12,6 +12,7 @@ namespace {
 
 // Below this many destination pixels a second thread costs more than it saves.
 constexpr std::int64_t kParallelPixels = 1 << 18;
+constexpr LONG kWidestDrawing = kMaxImageSide * 16;
 
 struct RowPlan {
     std::vector<std::int64_t> Col;  // byte offset of each destination column's source pixel
@@ -104,10 +105,8 @@ template <int BytesPerPixel>
 void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, LONG SrcX,
               LONG TopRow, LONG SrcW, LONG SrcH) {
     if (!Image.poi || !Image.pmi) return;
-    // The row buffer; an 8-bit one carries the image's colour table.
-    dib R =
-        BytesPerPixel == 3 ? newdib(DestW, 1, 24, nullptr, 0) : newdib(DestW, 1, 8, Image.pmi, 256);
-    if (!R.poi) return;  // no buffer (e.g. DestW < 1): nothing to draw
+    // Widths the image library has no row buffer for are not drawn, by any path.
+    if (DestW < 1 || DestW > kWidestDrawing) return;
 
     const LONG W = DibWidth(Image), H = DibHeight(Image);
     const RowPlan plan = PlanColumns(DestW, W, SrcX, SrcW, BytesPerPixel);
@@ -120,9 +119,13 @@ void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, 
                                 Draw24RowsDirect(*target, X, Y, DestW, DestH, Image, plan, TopRow,
                                                  SrcH, LONG(begin), LONG(end));
                             });
-        deldib(R);
         return;
     }
+
+    // The row buffer; an 8-bit one carries the image's colour table.
+    dib R =
+        BytesPerPixel == 3 ? newdib(DestW, 1, 24, nullptr, 0) : newdib(DestW, 1, 8, Image.pmi, 256);
+    if (!R.poi) return;
 
     const auto* src = static_cast<const BYTE*>(Image.poi);
     auto* row = static_cast<BYTE*>(R.poi);

@@ -275,6 +275,7 @@ FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& p
     t.roundMask = p.roundMask;
     t.backgroundCheck = p.backgroundCheck;
     t.fillColor = p.fillColor;
+    t.smooth = p.smooth;
 
     const int mw = DibWidth(images.di), mh = DibHeight(images.di);
     const int bw = DibWidth(images.bkgnd), bh = DibHeight(images.bkgnd);
@@ -311,6 +312,7 @@ void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
     host.SetValue(Field::Maskwidth,
                   t.feather ? *t.feather : PresetFeatherWidth(DibWidth(images.di)));
     host.SetSwitches(t.backgroundCheck, t.roundMask, t.fillColor);
+    host.SetSmooth(t.smooth);
     host.SetValue(Field::MaskRadiusEd, t.radius);
     if (t.backgroundZoom) host.SetValue(Field::ZoomEd, *t.backgroundZoom);
     if (t.marginX) host.SetValue(Field::AdditionalEd, *t.marginX);

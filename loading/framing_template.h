@@ -27,7 +27,7 @@ struct FramingTemplate {
     bool roundMask = false;
     bool backgroundCheck = true;
     COLORREF fillColor = RGB(255, 255, 255);
-    // The high-quality resampling switch; kept in the file, the render does not read it yet.
+    // The high-quality mode ("Hohe Bildqualität").
     bool smooth = false;
     // Motifs 1000 pixels wide or more are reduced on loading, as when the size question is
     // answered Yes.

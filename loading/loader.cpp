@@ -2,6 +2,7 @@
 
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
+#include "image/smooth_resample.h"
 
 namespace lumivane {
 
@@ -35,7 +36,8 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
                                             DibWidth(tmp.get()));
         // A motif more than 1000 times wider than high would shrink to no rows at all; such a
         // motif, and one the resampler cannot copy, is kept as loaded.
-        const dib reduced = ResampleDib(tmp.get(), kReducedWidth, height, true);
+        const dib reduced = host.Smooth() ? SmoothResampleDib(tmp.get(), kReducedWidth, height)
+                                          : ResampleDib(tmp.get(), kReducedWidth, height, true);
         if (reduced.poi) tmp.reset(reduced);
     }
 

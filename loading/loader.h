@@ -22,7 +22,7 @@ struct WorkingImages {
 };
 
 class FramingHost {
-public:
+  public:
     virtual ~FramingHost() = default;
 
     virtual long double Value(Field field) const = 0;
@@ -48,6 +48,11 @@ public:
     virtual void NoteUnusableProfile(const std::string& /*fname*/) {}
     // How pictures are read; by default upright and converted to sRGB.
     virtual ReadOptions PictureReadOptions() const { return {}; }
+
+    // Whether the high-quality mode is on: a wide motif is then reduced by averaging.
+    virtual bool Smooth() const { return false; }
+    // Switches the mode; in the window the menu item follows and the picture is rendered anew.
+    virtual void SetSmooth(bool) {}
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;

@@ -52,6 +52,7 @@ CompositionParams CompositionValues(const Parameters& p) {
     c.zoomOutEd = p[Field::ZoomOutEd];
     c.backgroundCheck = p.backgroundCheck;
     c.fillColor = p.fillColor;
+    c.smooth = p.smooth;
     return c;
 }
 

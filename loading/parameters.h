@@ -47,6 +47,7 @@ struct Parameters {
     bool backgroundCheck = true;
     bool roundMask = false;
     COLORREF fillColor = RGB(255, 255, 255);
+    bool smooth = false;  // high quality: interpolated turning and scaling, off at every start
 
     Parameters();
     long double operator[](Field f) const { return values[std::size_t(f)]; }

@@ -64,6 +64,8 @@ class FramingSession final : public FramingHost {
     void MakeMask() override;
     void PaintBox1Paint() override {}  // renders only on request: nothing is shown
     bool AskReduceSize() override { return reduceAnswer_; }
+    bool Smooth() const override { return params_.smooth; }
+    void SetSmooth(bool on) override { params_.smooth = on; }
     void ShowLoadFailure(const std::string& fname) override;
     void NoteLoadFailure(ReadFailure why) override { lastFailure_ = why; }
     void NoteUnusableProfile(const std::string& fname) override;

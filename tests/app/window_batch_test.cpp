@@ -34,10 +34,10 @@ class WindowBatchTest : public ::testing::Test {
         EXPECT_TRUE(image.save(path));
         return path;
     }
-    TMainForm& Make() {
+    TMainForm& Make(const QStringList& arguments = {}) {
         auto scripted = std::make_unique<ScriptedInteraction>();
         dialogs = scripted.get();
-        windows.push_back(std::make_unique<TMainForm>(dir.filePath("lumivane"), QStringList(),
+        windows.push_back(std::make_unique<TMainForm>(dir.filePath("lumivane"), arguments,
                                                       std::move(scripted)));
         TMainForm& w = *windows.back();
         w.show();
@@ -150,6 +150,12 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
              for (int i = 0; i < 3; ++i) w.QuerHochBtn->click();
              w.BackgroundCheck->setChecked(false);
          }},
+        {"high picture quality, motif turned by 7 degrees at 70 %",
+         [](TMainForm& w, ScriptedInteraction&) {
+             w.HoheBildqualitt1->trigger();
+             w.RotED->setValue(7);
+             w.Zoom2Ed->setValue(70);
+         }},
         {"a wide photo reduced on loading",
          [&](TMainForm& w, ScriptedInteraction& d) {
              d.answers = {MessageAnswer::Yes};
@@ -184,6 +190,14 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
         Settle(fresh);
         EXPECT_EQ(Mismatches(fresh.bit(), Render({"--template", Local(file), "-o", out, photo})),
                   0);
+
+        // Opened with the program, the template frames the start-up photo the same way.
+        if (design.photo.isEmpty()) {
+            TMainForm& started = Make({file});
+            Settle(started);
+            EXPECT_TRUE(dialogs->messages.empty());
+            EXPECT_EQ(Mismatches(started.bit(), QImage(QString::fromStdString(out))), 0);
+        }
     }
 }
 

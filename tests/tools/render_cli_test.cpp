@@ -106,6 +106,30 @@ TEST_F(RenderCli, OptionsAfterTheFitOverrideItAndAreStoredLikeFields) {
     EXPECT_EQ(r.at(4, 20), RGB(200, 40, 10));
 }
 
+// A hard-edged motif turned by 30 degrees: plainly every pixel is motif or frame, smoothly the
+// edges mix the two.
+TEST_F(RenderCli, SmoothMixesTheEdgesOfATurnedMotif) {
+    for (const bool smooth : {false, true}) {
+        const std::string out = Path(smooth ? "smooth.bmp" : "plain.bmp");
+        std::vector<std::string> args = {"--rotate", "30", "--feather", "0", "-b",
+                                         background_, "-o", out, motif_};
+        if (smooth) args.insert(args.begin(), "--smooth");
+        ASSERT_EQ(Run(args), 0) << err_.str();
+        Result r(out);
+        ASSERT_TRUE(r.ok());
+        int mixed = 0;
+        for (int y = 0; y < r.height(); ++y)
+            for (int x = 0; x < r.width(); ++x)
+                mixed += r.at(x, y) != RGB(200, 40, 10) && r.at(x, y) != RGB(20, 90, 160);
+        if (smooth)
+            EXPECT_GT(mixed, 100);
+        else
+            EXPECT_EQ(mixed, 0);
+    }
+    ASSERT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("--smooth"), std::string::npos);
+}
+
 TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
     const std::string second = Solid("second.bmp", 50, 50, RGB(1, 2, 3));
     const std::string broken = Path("broken.jpg");
@@ -129,6 +153,17 @@ TEST_F(RenderCli, AnUnreadableBackgroundFailsEverything) {
               std::string::npos)
         << err_.str();
     EXPECT_FALSE(fs::exists(Path("x.jpg")));
+
+    // Motifs are read while the background is: none of them is reported, nothing is made.
+    const std::string broken = Path("broken.jpg");
+    std::ofstream(broken) << "not a picture";
+    EXPECT_EQ(
+        Run({"-j", "2", "-b", Path("nowhere.jpg"), "-o", Path("folder"), motif_, broken, motif_}),
+        1);
+    EXPECT_EQ(err_.str(),
+              "lumivane-render: " + Path("nowhere.jpg") +
+                  ": Konnte das Bild nicht laden (nicht gefunden oder nicht lesbar).\n");
+    EXPECT_FALSE(fs::exists(Path("folder")));
 }
 
 // A phone's portrait photo (stored sideways, EXIF orientation 6) frames like a picture stored

@@ -1,5 +1,7 @@
 #include "tools/render/render_cli.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -283,6 +286,9 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--ignore-profile", nullptr, nullptr,
          "eingebettete Farbprofile nicht nach sRGB umrechnen",
          Switch(&RenderOptions::ignoreProfile)},
+        {nullptr, "--smooth", nullptr, nullptr,
+         "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
+         Switch(&RenderOptions::smooth)},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--template", "DATEI", nullptr,
@@ -414,44 +420,60 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 
 namespace {
 
-// The background file as read, and turned once more for motifs of the other orientation.
+// The background file as read, and turned once more for motifs of the other orientation; and
+// whether it has been read and the output folder made, set once by the thread that does both
+// while the first motifs are being read.
 struct Backgrounds {
     dib asDesigned{};
     dib turnedOnce{};
     int fileWidth = 0, fileHeight = 0;
+    std::shared_future<bool> ready;
 };
 
-// What framing one motif came to: the message for a failure ("" when written), and whether
-// the failure was the motif's load.
+// What framing one motif came to: the message for a failure ("" when written, and also when
+// the background failed: that is reported once, elsewhere), whether the failure was the
+// motif's load, and whether the motif's colour profile could not be used.
 struct FrameOutcome {
     std::string message;
     bool loadFailed = false;
+    bool profileUnusable = false;
 };
 
-// Frames one motif into `session` and writes it. `warn` hears about a motif's unusable profile.
+// Frames one motif into `session` and writes it, once the background is ready.
 FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
-                      const std::string& motif, const std::filesystem::path& target,
-                      const std::function<void(const std::string&)>& warn) {
+                      const std::string& motif, const std::filesystem::path& target) {
     FramingSession session;
     if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
     ApplyFitInputs(session, design);
     session.SetReduceAnswer(o.reduce);
+    session.SetSmooth(design.smooth);  // before loading: the reduction averages too
 
+    FrameOutcome outcome;
     session.SetReadOptions(PictureReadOptions(o));
-    session.SetProfileWarningHandler(warn);
+    session.SetProfileWarningHandler([&](const std::string&) { outcome.profileUnusable = true; });
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
-    if (!session.OpenMotif(motif) || loadFailed)
-        return {LoadFailureMessage(session.LastLoadFailure()), true};
+    const bool loaded = session.OpenMotif(motif) && !loadFailed;
+    // Decoding the motif overlaps decoding the background; from here on it is needed.
+    if (!bg.ready.get()) return outcome;
+    if (!loaded) {
+        outcome.message = LoadFailureMessage(session.LastLoadFailure());
+        outcome.loadFailed = true;
+        return outcome;
+    }
     const dib& motifImage = session.images().di;
     const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
                                          DibWidth(motifImage), DibHeight(motifImage));
     session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned : bg.turnedOnce);
     ApplyTemplateSettings(session.images(), session, design);
 
-    if (!session.Render()) return {"Das Ergebnis ist leer oder zu groß."};
+    if (!session.Render()) {
+        outcome.message = "Das Ergebnis ist leer oder zu groß.";
+        return outcome;
+    }
     const SaveResult saved = SavePicture(session.picture(), target.string());
-    return {saved.Ok() ? "" : SaveErrorMessage(saved.error)};
+    if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);
+    return outcome;
 }
 
 // Writes the template the options describe.
@@ -481,46 +503,55 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     if (!o.saveTemplate.empty()) return SaveTemplateOnly(o, err);
 
     const FramingTemplate design = DesignOf(o);
+    // The background is read on a thread of its own while the workers read their first motifs;
+    // nothing is reported for a motif, and nothing written, until it has been read.
     Backgrounds bg;
-    std::string error;
-    BackgroundRead read;
-    bg.asDesigned = OpenTemplateBackground(o.background, error, PictureReadOptions(o), &read);
-    if (!bg.asDesigned.poi) {
-        if (o.backgroundFromTemplate) err << kProgram << ": " << error << "\n";  // names the file
-        else report(o.background, LoadFailureMessage(read.failure));
-        return 1;
-    }
-    if (read.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
-    const auto warn = [&](const std::string& name) { report(name, kProfileWarning); };
-    bg.fileWidth = DibWidth(bg.asDesigned);
-    bg.fileHeight = DibHeight(bg.asDesigned);
-    if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
-        FreeDib(bg.asDesigned);
-        report(o.background, "Zu wenig Arbeitsspeicher.");
-        return 1;
-    }
-    if (o.orientationMatched) {
-        bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
-        if (!bg.turnedOnce.poi) {
-            FreeDib(bg.asDesigned);
+    std::promise<bool> readiness;
+    bg.ready = readiness.get_future().share();
+    auto prepare = [&] {
+        std::string error;
+        BackgroundRead read;
+        bg.asDesigned = OpenTemplateBackground(o.background, error, PictureReadOptions(o), &read);
+        if (!bg.asDesigned.poi) {
+            if (o.backgroundFromTemplate) {  // the message names the file
+                std::lock_guard<std::mutex> lock(errLock);
+                err << kProgram << ": " << error << "\n";
+            } else {
+                report(o.background, LoadFailureMessage(read.failure));
+            }
+            return false;
+        }
+        if (read.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
+        bg.fileWidth = DibWidth(bg.asDesigned);
+        bg.fileHeight = DibHeight(bg.asDesigned);
+        if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
             report(o.background, "Zu wenig Arbeitsspeicher.");
-            return 1;
+            return false;
         }
-    }
-    auto freeBackgrounds = [&] {
-        for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
-            if (d->poi) FreeDib(*d);
+        if (o.orientationMatched) {
+            bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
+            if (!bg.turnedOnce.poi) {
+                report(o.background, "Zu wenig Arbeitsspeicher.");
+                return false;
+            }
+        }
+        if (o.motifs.size() > 1) {
+            std::error_code ec;
+            std::filesystem::create_directories(o.output, ec);
+            if (!std::filesystem::is_directory(o.output)) {
+                report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
+                return false;
+            }
+        }
+        return true;
     };
-
-    if (o.motifs.size() > 1) {
-        std::error_code ec;
-        std::filesystem::create_directories(o.output, ec);
-        if (!std::filesystem::is_directory(o.output)) {
-            report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
-            freeBackgrounds();
-            return 1;
-        }
-    }
+    std::thread preparing([&] {
+        const bool ready = prepare();
+        // The decoder's working memory was taken from this thread's own heap, which keeps it
+        // mapped after it is freed; handing it back keeps the peak where it was before.
+        malloc_trim(0);
+        readiness.set_value(ready);
+    });
 
     const std::vector<std::filesystem::path> targets = OutputPaths(o);
     const int total = static_cast<int>(o.motifs.size());
@@ -533,8 +564,9 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto worker = [&] {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
-            const FrameOutcome outcome =
-                FrameOne(o, design, bg, motif, targets[std::size_t(i)], warn);
+            const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
+            if (!bg.ready.get()) return;
+            if (outcome.profileUnusable) report(motif, kProfileWarning);
             if (!outcome.message.empty()) {
                 anyFailed = true;
                 report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
@@ -552,9 +584,11 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
+    preparing.join();
 
-    freeBackgrounds();
-    return anyFailed ? 1 : 0;
+    for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
+        if (d->poi) FreeDib(*d);
+    return bg.ready.get() && !anyFailed ? 0 : 1;
 }
 
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -37,7 +37,7 @@ struct RenderOptions {
     int backgroundTurns = 0;
     std::optional<bool> orientationMatched;
     bool backgroundFromTemplate = false;
-    bool smooth = false;       // carried through from a template
+    bool smooth = false;       // high quality; from --smooth or a template
     std::string saveTemplate;  // write this template instead of framing
 
     std::string format = "jpg";  // for several motifs

@@ -11,7 +11,7 @@
 #endif
 
 #include "image/Zerlin.h"
-#include "image/stored_rows.h"
+#include "platform/imagelib/stored_rows.h"
 #include "platform/gdi/dib_source.h"
 #include "platform/parallel.h"
 

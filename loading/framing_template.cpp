@@ -239,15 +239,21 @@ std::string WriteTemplate(const FramingTemplate& t, const std::string& path) {
            std::string(SaveErrorReason(saved.error)) + ".";
 }
 
-dib OpenTemplateBackground(const std::string& file, std::string& error) {
+dib OpenTemplateBackground(const std::string& file, std::string& error,
+                           const ReadOptions& options, BackgroundRead* read) {
+    BackgroundRead ignored;
+    if (!read) read = &ignored;
     std::error_code ec;
     if (!fs::exists(file, ec)) {
         error = "Das Hintergrundbild der Vorlage fehlt: " + file;
+        read->failure = ReadFailure::NotReadable;
         return dib{};
     }
-    dib image = OpenDib(file.c_str(), 0, nullptr);
-    if (!image.poi) error = "Konnte das Bild nicht laden.";
-    return image;
+    ReadResult result = ReadImageFile(file.c_str(), options);
+    read->failure = result.failure;
+    read->profile = result.profile;
+    if (!result.image) error = "Konnte das Bild nicht laden.";
+    return result.image.release();
 }
 
 bool TurnQuarters(dib& image, int turns) {

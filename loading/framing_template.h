@@ -54,9 +54,17 @@ std::optional<FramingTemplate> ReadTemplate(const std::string& path, std::string
 // Returns "" or a German message.
 std::string WriteTemplate(const FramingTemplate& design, const std::string& path);
 
-// Reads a design's background file as it lies on disk. No image, and a German message in
-// `error`, when the file is missing or cannot be read.
-dib OpenTemplateBackground(const std::string& file, std::string& error);
+// How reading a design's background went, for callers that report more than `error`.
+struct BackgroundRead {
+    ReadFailure failure = ReadFailure::None;
+    ProfileUse profile = ProfileUse::NotNeeded;
+};
+
+// Reads a design's background file as it lies on disk, upright and in sRGB unless `options`
+// say otherwise. No image, and a German message in `error`, when the file is missing or cannot
+// be read; `read`, when given, learns why and what became of its colour profile.
+dib OpenTemplateBackground(const std::string& file, std::string& error,
+                           const ReadOptions& options = {}, BackgroundRead* read = nullptr);
 
 // Gives `image` the quarter turns; false when a copy could not be made (it is then still a
 // whole image, to be freed by the caller).

@@ -7,6 +7,8 @@
 
 #include "loading/parameters.h"
 #include "platform/imagelib/dib.h"
+#include "platform/imagelib/photo_facts.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane {
 
@@ -16,6 +18,7 @@ struct WorkingImages {
     dib di{};     // the motif, 24 bits per pixel
     dib mask{};   // its feather mask, 24 bits per pixel
     dib bkgnd{};  // the background, at the depth it was loaded with
+    PhotoFacts motifFacts;  // what the motif's file said about it, for the saved result
 };
 
 class FramingHost {
@@ -38,6 +41,13 @@ class FramingHost {
     virtual bool AskReduceSize() = 0;
     // "Konnte das Bild nicht laden."
     virtual void ShowLoadFailure(const std::string& fname) = 0;
+    // Why the load about to be reported by ShowLoadFailure failed.
+    virtual void NoteLoadFailure(ReadFailure /*why*/) {}
+    // A picture was loaded, but its colour profile was broken or unsupported: it is used as
+    // stored.
+    virtual void NoteUnusableProfile(const std::string& /*fname*/) {}
+    // How pictures are read; by default upright and converted to sRGB.
+    virtual ReadOptions PictureReadOptions() const { return {}; }
 
     // Whether the high-quality mode is on: a wide motif is then reduced by averaging.
     virtual bool Smooth() const { return false; }
@@ -53,6 +63,10 @@ class FramingHost {
 // presets, conversion to 24 bits, a new mask, the background refit and a render. On failure
 // tells the host and changes nothing. Returns whether the motif was replaced.
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname);
+
+// Reads a picture as the host wants it (ReadImageFile with its options). On failure tells the
+// host why and that it failed; an unusable colour profile is noted.
+ReadResult ReadPicture(FramingHost& host, const std::string& fname);
 
 // Loads the background at its own depth, refits it and renders. On failure tells the host and
 // changes nothing.

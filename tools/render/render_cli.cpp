@@ -20,13 +20,43 @@
 #include "loading/session.h"
 #include "loading/save_picture.h"
 #include "platform/imagelib/codecs/encoder.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane {
 
 namespace {
 
 const char kProgram[] = "lumivane-render";
-const char kLoadFailure[] = "Konnte das Bild nicht laden.";
+const char kProfileWarning[] =
+    "Das Farbprofil ist beschädigt oder wird nicht unterstützt; das Bild wird ohne Umrechnung "
+    "verwendet.";
+
+// "Konnte das Bild nicht laden (...)." with the reason in words.
+std::string LoadFailureMessage(ReadFailure why) {
+    const char* reason = "beschädigt oder unvollständig";
+    switch (why) {
+        case ReadFailure::NotReadable:
+            reason = "nicht gefunden oder nicht lesbar";
+            break;
+        case ReadFailure::UnknownFormat:
+            reason = "unbekanntes Format";
+            break;
+        case ReadFailure::TooLarge:
+            reason = "zu groß";
+            break;
+        case ReadFailure::OutOfMemory:
+            reason = "zu wenig Arbeitsspeicher";
+            break;
+        case ReadFailure::None:
+        case ReadFailure::Damaged:
+            break;
+    }
+    return std::string("Konnte das Bild nicht laden (") + reason + ").";
+}
+
+ReadOptions PictureReadOptions(const RenderOptions& o) {
+    return ReadOptions{!o.ignoreOrientation, !o.ignoreProfile};
+}
 
 // A decimal number as the fields accept it: digits with an optional sign and fraction.
 std::optional<long double> ParseNumber(const std::string& text) {
@@ -250,6 +280,12 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+        {nullptr, "--ignore-orientation", nullptr, nullptr,
+         "Bilder nicht nach ihrer EXIF-Ausrichtung drehen",
+         Switch(&RenderOptions::ignoreOrientation)},
+        {nullptr, "--ignore-profile", nullptr, nullptr,
+         "eingebettete Farbprofile nicht nach sRGB umrechnen",
+         Switch(&RenderOptions::ignoreProfile)},
         {nullptr, "--smooth", nullptr, nullptr,
          "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
          Switch(&RenderOptions::smooth)},
@@ -394,32 +430,50 @@ struct Backgrounds {
     std::shared_future<bool> ready;
 };
 
-// Frames one motif into `session` and writes it, once the background is ready. Returns the
-// message for a failure, or "" (also when the background failed: that is reported once,
-// elsewhere).
-std::string FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
-                     const std::string& motif, const std::filesystem::path& target) {
+// What framing one motif came to: the message for a failure ("" when written, and also when
+// the background failed: that is reported once, elsewhere), whether the failure was the
+// motif's load, and whether the motif's colour profile could not be used.
+struct FrameOutcome {
+    std::string message;
+    bool loadFailed = false;
+    bool profileUnusable = false;
+};
+
+// Frames one motif into `session` and writes it, once the background is ready.
+FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
+                      const std::string& motif, const std::filesystem::path& target) {
     FramingSession session;
-    if (!session.Ready()) return "Zu wenig Arbeitsspeicher.";
+    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
     ApplyFitInputs(session, design);
     session.SetReduceAnswer(o.reduce);
     session.SetSmooth(design.smooth);  // before loading: the reduction averages too
 
+    FrameOutcome outcome;
+    session.SetReadOptions(PictureReadOptions(o));
+    session.SetProfileWarningHandler([&](const std::string&) { outcome.profileUnusable = true; });
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
     const bool loaded = session.OpenMotif(motif) && !loadFailed;
     // Decoding the motif overlaps decoding the background; from here on it is needed.
-    if (!bg.ready.get()) return "";
-    if (!loaded) return kLoadFailure;
+    if (!bg.ready.get()) return outcome;
+    if (!loaded) {
+        outcome.message = LoadFailureMessage(session.LastLoadFailure());
+        outcome.loadFailed = true;
+        return outcome;
+    }
     const dib& motifImage = session.images().di;
     const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
                                          DibWidth(motifImage), DibHeight(motifImage));
     session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned : bg.turnedOnce);
     ApplyTemplateSettings(session.images(), session, design);
 
-    if (!session.Render()) return "Das Ergebnis ist leer oder zu groß.";
+    if (!session.Render()) {
+        outcome.message = "Das Ergebnis ist leer oder zu groß.";
+        return outcome;
+    }
     const SaveResult saved = SavePicture(session.picture(), target.string());
-    return saved.Ok() ? "" : SaveErrorMessage(saved.error);
+    if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);
+    return outcome;
 }
 
 // Writes the template the options describe.
@@ -456,16 +510,18 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     bg.ready = readiness.get_future().share();
     auto prepare = [&] {
         std::string error;
-        bg.asDesigned = OpenTemplateBackground(o.background, error);
+        BackgroundRead read;
+        bg.asDesigned = OpenTemplateBackground(o.background, error, PictureReadOptions(o), &read);
         if (!bg.asDesigned.poi) {
             if (o.backgroundFromTemplate) {  // the message names the file
                 std::lock_guard<std::mutex> lock(errLock);
                 err << kProgram << ": " << error << "\n";
             } else {
-                report(o.background, kLoadFailure);
+                report(o.background, LoadFailureMessage(read.failure));
             }
             return false;
         }
+        if (read.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
         bg.fileWidth = DibWidth(bg.asDesigned);
         bg.fileHeight = DibHeight(bg.asDesigned);
         if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
@@ -508,11 +564,13 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto worker = [&] {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
-            const std::string message = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
+            const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
             if (!bg.ready.get()) return;
-            if (!message.empty()) {
+            if (outcome.profileUnusable) report(motif, kProfileWarning);
+            if (!outcome.message.empty()) {
                 anyFailed = true;
-                report(message == kLoadFailure ? motif : targets[std::size_t(i)].string(), message);
+                report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
+                       outcome.message);
             }
             const int n = ++done;
             if (progress) {

@@ -30,6 +30,8 @@ struct RenderOptions {
     bool noBackground = false;
     COLORREF fill = RGB(255, 255, 255);
     bool reduce = false;
+    bool ignoreOrientation = false;  // keep pictures as stored, not turned by their EXIF
+    bool ignoreProfile = false;      // keep the numbers, not converted from their ICC profile
     // Quarter turns for the background file, and whether its orientation has to match the
     // motif's (unset: never turned for the motif). Both come from a template or options.
     int backgroundTurns = 0;

@@ -2,6 +2,7 @@
 
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
+#include "platform/imagelib/open_photo.h"
 
 namespace lumivane {
 
@@ -28,7 +29,8 @@ constexpr int kReducedWidth = 1000;
 }  // namespace
 
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname) {
-    dib tmp = OpenDib(fname.c_str(), 0, nullptr);
+    PhotoMetadata metadata;
+    dib tmp = OpenPhoto(fname.c_str(), &metadata);
     if (!tmp.poi) {
         host.ShowLoadFailure(fname);
         return false;
@@ -69,6 +71,7 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
     images.di = tmp;
     FreeDib(images.mask);
     images.mask = newMask;
+    images.motifMetadata = std::move(metadata);
 
     host.MakeMask();
     ResizeBackground(images, host);
@@ -111,7 +114,7 @@ bool CreatePlaceholders(WorkingImages& images) {
         FreeWorkingImages(fresh);
         return false;
     }
-    images = fresh;
+    images = std::move(fresh);
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "loading/parameters.h"
 #include "platform/imagelib/dib.h"
+#include "platform/imagelib/photo_metadata.h"
 
 namespace lumivane {
 
@@ -16,6 +17,8 @@ struct WorkingImages {
     dib di{};     // the motif, 24 bits per pixel
     dib mask{};   // its feather mask, 24 bits per pixel
     dib bkgnd{};  // the background, at the depth it was loaded with
+    // What identifies the motif's photo; it travels into the saved result.
+    PhotoMetadata motifMetadata;
 };
 
 class FramingHost {

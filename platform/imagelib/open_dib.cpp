@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/imagelib/codecs/decoder.h"
+#include "platform/imagelib/codecs/heif.h"
 #include "platform/imagelib/imagelib.h"
+#include "platform/imagelib/open_photo.h"
 
 namespace {
 
@@ -68,6 +70,37 @@ dib lumivane::DecodeImage(Bytes file) {
         // Out of memory inside a reader: the file simply cannot be opened.
     }
     return dib{};
+}
+
+dib lumivane::OpenPhoto(const char* filename, PhotoMetadata* metadata) {
+    if (!filename || !*filename) return dib{};
+    try {
+        const auto bytes = ReadRegularFile(filename);
+        if (!bytes || bytes->empty()) return dib{};
+        const Bytes file(bytes->data(), bytes->size());
+        if (kHeifDecoder.matches(file)) {
+            HeifPicture heif = ReadHeif(file);
+            if (heif.image.poi && metadata) {
+                try {
+                    *metadata = PhotoMetadataFromBlocks(heif.exif, heif.xmp);
+                } catch (...) {
+                    *metadata = {};
+                }
+            }
+            return heif.image;
+        }
+        dib image = DecodeImage(file);
+        if (image.poi && metadata) {
+            try {
+                *metadata = ReadPhotoMetadata(file);
+            } catch (...) {
+                *metadata = {};  // the picture without its metadata
+            }
+        }
+        return image;
+    } catch (...) {
+        return dib{};  // no memory to hold the file
+    }
 }
 
 dib OpenDib(const char* filename, int /*flags*/, HWND /*window*/) {

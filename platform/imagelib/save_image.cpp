@@ -94,12 +94,16 @@ int CreateTemporary(const std::string& folder, const std::string& base, std::str
     return -EEXIST;
 }
 
-// Encodes and makes the data durable; the picture is in `fd` when this succeeds.
-SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture) {
+// Encodes, adds the metadata and makes the data durable; the picture is in `fd` when this
+// succeeds.
+SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture,
+                    const SaveOptions& options) {
     EncodeResult encoded;
     OutputFile out(fd);
     try {
-        encoded = encoder.encode(picture, out);
+        encoded = encoder.encodeAtQuality && options.quality != kDefaultQuality
+                      ? encoder.encodeAtQuality(picture, out, options.quality)
+                      : encoder.encode(picture, out);
         out.Flush();
     } catch (const std::bad_alloc&) {
         return Failure(SaveError::kOutOfMemory, ENOMEM);
@@ -111,6 +115,11 @@ SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture) {
     if (encoded == EncodeResult::kTooLarge) return Failure(SaveError::kTooLarge);
     if (encoded != EncodeResult::kOk) return Failure(SaveError::kEncoderFailed);
     if (::ftruncate(fd, off_t(out.Size())) != 0) return SystemFailure(errno);
+    if (options.metadata && encoder.carriesMetadata) {
+        const int error =
+            WritePhotoMetadata(fd, out.Size(), *options.metadata, picture.width, picture.height);
+        if (error != 0) return SystemFailure(error);
+    }
     if (::fsync(fd) != 0) return SystemFailure(errno);
     return {};
 }
@@ -124,7 +133,8 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
+SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
+                     const SaveOptions& options) {
     const Encoder* encoder = EncoderForFileName(path);
     if (!encoder) return Failure(SaveError::kUnknownFormat);
     if (picture.Empty()) return Failure(SaveError::kEmptyPicture);
@@ -152,7 +162,7 @@ SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
         (void)!::fchmod(fd, existing.st_mode & 07777);
     }
 
-    SaveResult result = WriteAll(fd, *encoder, picture);
+    SaveResult result = WriteAll(fd, *encoder, picture, options);
     if (::close(fd) != 0 && result.Ok()) result = SystemFailure(errno);
     if (result.Ok() && ::rename(temporary.c_str(), target.c_str()) != 0)
         result = SystemFailure(errno);

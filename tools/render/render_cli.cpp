@@ -169,6 +169,18 @@ bool StoreJobs(RenderOptions& o, const std::string& option, const std::string& v
     return true;
 }
 
+bool StoreQuality(RenderOptions& o, const std::string& option, const std::string& value,
+                  std::string& error) {
+    long double q = 0;
+    if (!StoreNumber(option, value, q, error)) return false;
+    if (q < 1 || q > 100 || q != static_cast<long double>(static_cast<int>(q))) {
+        error = "Bei " + option + " wird eine ganze Zahl von 1 bis 100 erwartet.";
+        return false;
+    }
+    o.quality = static_cast<int>(q);
+    return true;
+}
+
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
@@ -202,6 +214,11 @@ const std::vector<OptionRow>& OptionTable() {
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
+        {nullptr, "--quality", "Q", nullptr, "Qualität für JPEG und WebP, 1 bis 100 (Vorgabe 92)",
+         StoreQuality},
+        {nullptr, "--strip-metadata", nullptr, nullptr,
+         "ohne EXIF, XMP und IPTC des Motivs (Aufnahmedatum, Kamera, Urheber ...)",
+         Switch(&RenderOptions::stripMetadata)},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
          StoreJobs},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
@@ -327,7 +344,10 @@ std::string FrameOne(const RenderOptions& o, const dib& background, const std::s
     p.fillColor = o.fill;
 
     if (!session.Render()) return "Das Ergebnis ist leer oder zu groß.";
-    const SaveResult saved = SavePicture(session.picture(), target.string());
+    SaveOptions save;
+    save.quality = o.quality;
+    if (!o.stripMetadata) save.metadata = &session.images().motifMetadata;
+    const SaveResult saved = SavePicture(session.picture(), target.string(), save);
     return saved.Ok() ? "" : SaveErrorMessage(saved.error);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/imagelib/codecs/encoder.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -29,6 +30,9 @@ struct RenderOptions {
     bool noBackground = false;
     COLORREF fill = RGB(255, 255, 255);
     bool reduce = false;
+
+    int quality = kDefaultQuality;  // JPEG and WebP, 1 to 100
+    bool stripMetadata = false;  // the results carry none of the motif's EXIF, XMP and IPTC
 
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;

@@ -88,6 +88,50 @@ void SetXmp(Exiv2::XmpData& xmp, int width, int height) {
     setIfPresent("Xmp.exif.ColorSpace", "1");
 }
 
+std::uint32_t Crc32(const std::uint8_t* p, std::size_t n) {
+    std::uint32_t c = 0xFFFFFFFF;
+    for (std::size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+void PutBe32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = std::uint8_t(v >> 24), p[1] = std::uint8_t(v >> 16);
+    p[2] = std::uint8_t(v >> 8), p[3] = std::uint8_t(v);
+}
+
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = std::uint8_t(v), p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16), p[3] = std::uint8_t(v >> 24);
+}
+
+// PNG's own sRGB chunk (perceptual intent) right after the header chunk, where it must come.
+void TagPngAsSrgb(std::vector<std::uint8_t>& png) {
+    constexpr std::size_t kAfterHeader = 8 + 8 + 13 + 4;
+    if (png.size() < kAfterHeader) return;
+    std::uint8_t chunk[13] = {0, 0, 0, 1, 's', 'R', 'G', 'B', 0};
+    PutBe32(chunk + 9, Crc32(chunk + 4, 5));
+    png.insert(png.begin() + kAfterHeader, std::begin(chunk), std::end(chunk));
+}
+
+// An ICCP chunk after the extended header, which gets its "has a profile" flag. (Exiv2 writes
+// the profile under a wrong chunk name.)
+void TagWebpWithProfile(std::vector<std::uint8_t>& webp, const std::vector<std::uint8_t>& icc) {
+    constexpr std::size_t kExtendedHeader = 12, kAfterExtendedHeader = 12 + 8 + 10;
+    if (webp.size() < kAfterExtendedHeader || icc.empty() ||
+        std::string_view(reinterpret_cast<const char*>(&webp[kExtendedHeader]), 4) != "VP8X")
+        return;
+    std::vector<std::uint8_t> chunk = {'I', 'C', 'C', 'P', 0, 0, 0, 0};
+    PutLe32(chunk.data() + 4, std::uint32_t(icc.size()));
+    chunk.insert(chunk.end(), icc.begin(), icc.end());
+    if (icc.size() % 2) chunk.push_back(0);
+    webp[kExtendedHeader + 8] |= 0x20;
+    webp.insert(webp.begin() + kAfterExtendedHeader, chunk.begin(), chunk.end());
+    PutLe32(webp.data() + 4, std::uint32_t(webp.size() - 8));
+}
+
 // The file with the metadata in it, or nothing when Exiv2 cannot write it.
 std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
                                        const PhotoMetadata& metadata, int width, int height) {
@@ -105,20 +149,27 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
         SetExif(exif, width, height);
         image->setExifData(exif);
 
-        Exiv2::XmpData xmp;
-        if (!metadata.xmp.empty() && Exiv2::XmpParser::decode(xmp, metadata.xmp) == 0) {
-            SetXmp(xmp, width, height);
-            image->setXmpData(xmp);
-        }
+        // JPEG and TIFF carry the profile as Exiv2 writes it; PNG and WebP are tagged below.
+        const std::string type = image->mimeType();
+        const bool png = type == "image/png", webp = type == "image/webp";
 
+        Exiv2::XmpData xmp;
+        if (!metadata.xmp.empty() && Exiv2::XmpParser::decode(xmp, metadata.xmp) != 0)
+            xmp.clear();
         Exiv2::IptcData iptc;
         if (!metadata.iptc.empty() &&
             Exiv2::IptcParser::decode(iptc, metadata.iptc.data(),
-                                      std::uint32_t(metadata.iptc.size())) == 0)
-            image->setIptcData(iptc);
-
+                                      std::uint32_t(metadata.iptc.size())) != 0)
+            iptc.clear();
+        // WebP has no place for IPTC; its fields go where XMP keeps them.
+        if (webp && !iptc.empty()) Exiv2::copyIptcToXmp(iptc, xmp);
+        if (!xmp.empty()) {
+            SetXmp(xmp, width, height);
+            image->setXmpData(xmp);
+        }
+        if (!iptc.empty() && !webp) image->setIptcData(iptc);
         const std::vector<std::uint8_t>& srgb = SrgbProfile();
-        if (!srgb.empty()) {
+        if (!srgb.empty() && !png && !webp) {
             Exiv2::DataBuf icc(srgb.data(), long(srgb.size()));
             image->setIccProfile(icc, true);
         }
@@ -130,6 +181,8 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
         const long read = io.read(out.data(), long(out.size()));
         io.close();
         if (read != long(out.size())) return {};
+        if (png) TagPngAsSrgb(out);
+        if (webp) TagWebpWithProfile(out, srgb);
         return out;
     } catch (...) {
         return {};

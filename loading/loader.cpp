@@ -2,7 +2,7 @@
 
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
-#include "platform/imagelib/open_photo.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane {
 
@@ -29,8 +29,11 @@ constexpr int kReducedWidth = 1000;
 }  // namespace
 
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname) {
-    PhotoMetadata metadata;
-    dib tmp = OpenPhoto(fname.c_str(), &metadata);
+    ReadOptions options;
+    options.readMetadata = true;
+    ReadResult read = ReadImageFile(fname.c_str(), options);
+    PhotoMetadata metadata = std::move(read.facts.metadata);
+    dib tmp = read.image.release();
     if (!tmp.poi) {
         host.ShowLoadFailure(fname);
         return false;

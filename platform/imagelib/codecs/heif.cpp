@@ -8,6 +8,7 @@
 #include <libheif/heif.h>
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/photo_metadata.h"
 
 namespace lumivane {
 namespace {
@@ -114,26 +115,23 @@ void CopyPixels(const std::uint8_t* plane, int stride, int channels, const dib& 
     }
 }
 
-dib DecodeHeif(Bytes file) {
-    return ReadHeif(file).image;
-}
-
-}  // namespace
-
-HeifPicture ReadHeif(Bytes file) {
-    HeifPicture picture;
-    if (!MatchesHeif(file)) return picture;
+// libheif turns the picture by the file's transform properties (irot, imir), which are its
+// orientation: the EXIF orientation a HEIF file may also carry is not applied on top.
+ReadResult DecodeHeif(Bytes file, const ReadOptions& options) {
+    if (!MatchesHeif(file)) return Refused(ReadFailure::UnknownFormat);
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
-    if (!context) return picture;
+    if (!context) return Refused(ReadFailure::OutOfMemory);
     // libheif's own check, so that no item (a grid tile, a thumbnail) beyond our sides is made.
     heif_context_set_maximum_image_size_limit(context.get(), kMaxImageSide);
-    if (heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(),
-                                                   nullptr)
-            .code != heif_error_Ok)
-        return picture;
+    const heif_error read =
+        heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr);
+    if (read.code == heif_error_Memory_allocation_error) return Refused(ReadFailure::OutOfMemory);
+    if (read.code != heif_error_Ok)
+        return Refused(read.subcode == heif_suberror_Security_limit_exceeded ? ReadFailure::TooLarge
+                                                                             : ReadFailure::Damaged);
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
-        return picture;
+        return Refused(ReadFailure::Damaged);
     std::unique_ptr<const heif_image_handle, HandleDeleter> handle(rawHandle);
 
     // The declared size decides before anything is decoded.
@@ -141,24 +139,29 @@ HeifPicture ReadHeif(Bytes file) {
     const std::int64_t height = heif_image_handle_get_height(handle.get());
     if (!ImageSizeAllowed(width, height) ||
         !FileCanHold(width, height, file.size(), kHeifPixelsPerByte))
-        return picture;
+        return Refused(ReadFailure::TooLarge);
 
-    picture.icc = ColorProfile(handle.get());
-    picture.exif = ExifFromBlock(MetadataBlock(handle.get(), "Exif"));
-    const std::vector<std::uint8_t> xmp = MetadataBlock(handle.get(), "mime");
-    picture.xmp.assign(xmp.begin(), xmp.end());
+    PhotoFacts facts;
+    facts.iccProfile = ColorProfile(handle.get());
+    if (options.readMetadata) {
+        const std::vector<std::uint8_t> exif = ExifFromBlock(MetadataBlock(handle.get(), "Exif"));
+        const std::vector<std::uint8_t> xmp = MetadataBlock(handle.get(), "mime");
+        facts.metadata = PhotoMetadataFromBlocks(
+            exif, std::string_view(reinterpret_cast<const char*>(xmp.data()), xmp.size()));
+    }
 
-    std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
-    if (!options) return picture;
-    options->ignore_transformations = 0;  // irot and imir are the picture's orientation
-    options->convert_hdr_to_8bit = 1;
+    std::unique_ptr<heif_decoding_options, OptionsDeleter> decoding(heif_decoding_options_alloc());
+    if (!decoding) return Refused(ReadFailure::OutOfMemory);
+    decoding->ignore_transformations = options.applyOrientation ? 0 : 1;
+    decoding->convert_hdr_to_8bit = 1;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     heif_image* rawImage = nullptr;
-    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
+    const heif_error decoded =
+        heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                          options.get())
-            .code != heif_error_Ok)
-        return picture;
+                          decoding.get());
+    if (decoded.code == heif_error_Memory_allocation_error) return Refused(ReadFailure::OutOfMemory);
+    if (decoded.code != heif_error_Ok) return Refused(ReadFailure::Damaged);
     std::unique_ptr<const heif_image, ImageDeleter> image(rawImage);
 
     const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
@@ -170,11 +173,14 @@ HeifPicture ReadHeif(Bytes file) {
     if (!plane || !ImageSizeAllowed(w, h) || std::int64_t(w) * h > width * height ||
         heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8 ||
         stride < w * channels)
-        return picture;
-    picture.image = newdib(w, h, 24, nullptr, 0);
-    if (picture.image.poi) CopyPixels(plane, stride, channels, picture.image);
-    return picture;
+        return Refused(ReadFailure::Damaged);
+    ReadResult result = Decoded(Allocated(newdib(w, h, 24, nullptr, 0)));
+    CopyPixels(plane, stride, channels, result.image.get());
+    result.facts = std::move(facts);
+    return result;
 }
+
+}  // namespace
 
 extern const Decoder kHeifDecoder{"HEIF-Bild", "*.heic *.heif *.hif *.avif", MatchesHeif,
                                   DecodeHeif};

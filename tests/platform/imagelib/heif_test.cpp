@@ -11,7 +11,7 @@
 #include "heif_files.h"
 #include "image_files.h"
 #include "platform/imagelib/codecs/heif.h"
-#include "platform/imagelib/open_photo.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane::test {
 namespace {
@@ -82,10 +82,11 @@ TEST(HeifReader, ReadsTurnedPicturesUprightWithTheirMetadata) {
             ASSERT_FALSE(file.empty());
             ASSERT_TRUE(Matches(kHeifDecoder, file));
 
-            imagelib_test::ScratchDir dir;
-            PhotoMetadata metadata;
-            DecodedImage image(
-                OpenPhoto(dir.Write("foto.heic", file).c_str(), &metadata));
+            ReadOptions options;
+            options.readMetadata = true;
+            ReadResult read = ReadImage(Bytes(file.data(), file.size()), options);
+            const PhotoMetadata metadata = std::move(read.facts.metadata);
+            DecodedImage image(read.image.release());
             ASSERT_TRUE(image.ok());
             const bool sideways = orientation >= 5;
             ASSERT_EQ(image.width(), sideways ? 24 : 32);

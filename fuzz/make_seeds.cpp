@@ -11,6 +11,7 @@
 
 #include "platform/imagelib/imagelib.h"
 #include "platform/imagelib/save_image.h"
+#include "tests/platform/imagelib/heif_files.h"
 
 namespace fs = std::filesystem;
 
@@ -215,7 +216,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path out = argv[1];
-    for (const char* target : {"bmp", "pcx", "iff", "tga", "open_dib"})
+    for (const char* target : {"bmp", "pcx", "iff", "tga", "heif", "open_dib"})
         fs::create_directories(out / target);
 
     // Everything our writers produce, from two pictures: the whole table's input.
@@ -274,6 +275,27 @@ int main(int argc, char** argv) {
     for (const auto& [name, bytes] : own) {
         WriteFile(out / name, bytes);
         WriteFile(out / "open_dib" / fs::path(name).filename(), bytes);
+    }
+
+    // HEIC and AVIF from libheif's encoders (where this machine has them): one turned by its
+    // transform properties, one with transparency.
+    for (const auto format : {heif_compression_HEVC, heif_compression_AV1}) {
+        if (!imagelib_test::CanEncodeHeif(format)) continue;
+        const std::string ext = format == heif_compression_HEVC ? ".heic" : ".avif";
+        for (const bool alpha : {false, true}) {
+            imagelib_test::HeifRecipe recipe;
+            recipe.format = format;
+            recipe.alpha = alpha;
+            recipe.orientation = alpha ? heif_orientation_normal : heif_orientation_rotate_90_cw;
+            recipe.pixel = [](int x, int y) {
+                return imagelib_test::Rgba{std::uint8_t(x * 8), std::uint8_t(y * 10), 90,
+                                           std::uint8_t(x * 8 + y)};
+            };
+            const ByteVector bytes = imagelib_test::MakeHeif(recipe);
+            const std::string name = std::string(alpha ? "alpha" : "turned") + ext;
+            WriteFile(out / "heif" / name, bytes);
+            WriteFile(out / "open_dib" / name, bytes);
+        }
     }
 
     // A seed our reader refuses would only teach the fuzzer the refusal path.

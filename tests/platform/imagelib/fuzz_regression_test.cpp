@@ -1,5 +1,5 @@
 // Inputs that once crashed a reader under the fuzzer, kept in tests/data/fuzz. A file's name
-// starts with the fuzz target that found it (bmp, pcx, iff, tga, open_dib); a name containing
+// starts with the fuzz target that found it (bmp, pcx, iff, tga, heif, open_dib); a name containing
 // "-sound" is a picture the reader must decode, every other one must be refused. Each goes
 // through its own reader directly (as its fuzz target does) and through OpenDib.
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "codec_test_util.h"
 #include "image_files.h"
+#include "platform/imagelib/codecs/heif.h"
 #include "platform/imagelib/codecs/own_formats.h"
 
 namespace lumivane {
@@ -35,6 +36,7 @@ TEST(FuzzRegressions, EveryKeptInputIsRefusedOrDecodedSoundly) {
                                                            {"pcx", &kPcxDecoder},
                                                            {"iff", &kIffDecoder},
                                                            {"tga", &kTgaDecoder},
+                                                           {"heif", &kHeifDecoder},
                                                            {"open_dib", nullptr}};
     const fs::path folder = fs::path(LUMIVANE_TEST_DATA_DIR) / "fuzz";
     int files = 0;

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <mutex>
 
-#include <exiv2/exiv2.hpp>
 #include <lcms2.h>
+#include <exiv2/exiv2.hpp>
 
 namespace lumivane {
 namespace {
@@ -68,8 +68,7 @@ void SetExif(Exiv2::ExifData& exif, int width, int height) {
     exif["Exif.Photo.PixelXDimension"] = std::uint32_t(width);
     exif["Exif.Photo.PixelYDimension"] = std::uint32_t(height);
     if (Has(exif, "Exif.Image.ImageWidth")) exif["Exif.Image.ImageWidth"] = std::uint32_t(width);
-    if (Has(exif, "Exif.Image.ImageLength"))
-        exif["Exif.Image.ImageLength"] = std::uint32_t(height);
+    if (Has(exif, "Exif.Image.ImageLength")) exif["Exif.Image.ImageLength"] = std::uint32_t(height);
     exif["Exif.Photo.ColorSpace"] = std::uint16_t(1);
     // The ICC profile of the photo does not describe the result.
     const auto profile = exif.findKey(Exiv2::ExifKey("Exif.Image.InterColorProfile"));
@@ -154,8 +153,7 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
         const bool png = type == "image/png", webp = type == "image/webp";
 
         Exiv2::XmpData xmp;
-        if (!metadata.xmp.empty() && Exiv2::XmpParser::decode(xmp, metadata.xmp) != 0)
-            xmp.clear();
+        if (!metadata.xmp.empty() && Exiv2::XmpParser::decode(xmp, metadata.xmp) != 0) xmp.clear();
         Exiv2::IptcData iptc;
         if (!metadata.iptc.empty() &&
             Exiv2::IptcParser::decode(iptc, metadata.iptc.data(),

@@ -446,7 +446,8 @@ TEST_F(MainFormTest, APhonesHeicOpensUprightAndItsMetadataGoesIntoTheSavedJpeg) 
     recipe.orientation = heif_orientation_rotate_90_cw;
     recipe.exif.assign(blob.begin(), blob.end());
     recipe.pixel = [](int x, int) {
-        return x < 32 ? imagelib_test::Rgba{200, 30, 30, 255} : imagelib_test::Rgba{30, 30, 200, 255};
+        return x < 32 ? imagelib_test::Rgba{200, 30, 30, 255}
+                      : imagelib_test::Rgba{30, 30, 200, 255};
     };
     const auto heic = imagelib_test::MakeHeif(recipe);
     ASSERT_FALSE(heic.empty());

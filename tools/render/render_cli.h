@@ -32,11 +32,11 @@ struct RenderOptions {
     bool reduce = false;
 
     int quality = kDefaultQuality;  // JPEG and WebP, 1 to 100
-    bool stripMetadata = false;  // the results carry none of the motif's EXIF, XMP and IPTC
+    bool stripMetadata = false;     // the results carry none of the motif's EXIF, XMP and IPTC
 
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;
-    int jobs = 0;                // 0: all cores
+    int jobs = 0;  // 0: all cores
     bool help = false;
 };
 

@@ -123,12 +123,13 @@ ReadResult DecodeHeif(Bytes file, const ReadOptions& options) {
     if (!context) return Refused(ReadFailure::OutOfMemory);
     // libheif's own check, so that no item (a grid tile, a thumbnail) beyond our sides is made.
     heif_context_set_maximum_image_size_limit(context.get(), kMaxImageSide);
-    const heif_error read =
-        heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr);
+    const heif_error read = heif_context_read_from_memory_without_copy(context.get(), file.data(),
+                                                                       file.size(), nullptr);
     if (read.code == heif_error_Memory_allocation_error) return Refused(ReadFailure::OutOfMemory);
     if (read.code != heif_error_Ok)
-        return Refused(read.subcode == heif_suberror_Security_limit_exceeded ? ReadFailure::TooLarge
-                                                                             : ReadFailure::Damaged);
+        return Refused(read.subcode == heif_suberror_Security_limit_exceeded
+                           ? ReadFailure::TooLarge
+                           : ReadFailure::Damaged);
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
         return Refused(ReadFailure::Damaged);
@@ -156,11 +157,11 @@ ReadResult DecodeHeif(Bytes file, const ReadOptions& options) {
     decoding->convert_hdr_to_8bit = 1;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     heif_image* rawImage = nullptr;
-    const heif_error decoded =
-        heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                          decoding.get());
-    if (decoded.code == heif_error_Memory_allocation_error) return Refused(ReadFailure::OutOfMemory);
+    const heif_error decoded = heif_decode_image(
+        handle.get(), &rawImage, heif_colorspace_RGB,
+        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, decoding.get());
+    if (decoded.code == heif_error_Memory_allocation_error)
+        return Refused(ReadFailure::OutOfMemory);
     if (decoded.code != heif_error_Ok) return Refused(ReadFailure::Damaged);
     std::unique_ptr<const heif_image, ImageDeleter> image(rawImage);
 

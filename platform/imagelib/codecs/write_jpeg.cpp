@@ -1,7 +1,7 @@
-// JPEG through libjpeg-turbo: quality 92 unless asked otherwise, no chroma subsampling. The compressor reads the
-// picture's blue-green-red-x rows directly, so no copy is made. Standard Huffman tables: optimised
-// ones would make libjpeg keep every coefficient of the picture (1.5 times its size in memory)
-// and take almost three times as long, for files some 15 % smaller.
+// JPEG through libjpeg-turbo: quality 92 unless asked otherwise, no chroma subsampling. The
+// compressor reads the picture's blue-green-red-x rows directly, so no copy is made. Standard
+// Huffman tables: optimised ones would make libjpeg keep every coefficient of the picture (1.5
+// times its size in memory) and take almost three times as long, for files some 15 % smaller.
 #include <csetjmp>
 #include <cstdio>
 #include <vector>

@@ -32,12 +32,9 @@ void ExpectOutcome(const dib& image, bool sound, const std::string& what) {
 }
 
 TEST(FuzzRegressions, EveryKeptInputIsRefusedOrDecodedSoundly) {
-    const std::map<std::string, const Decoder*> readers = {{"bmp", &kBmpDecoder},
-                                                           {"pcx", &kPcxDecoder},
-                                                           {"iff", &kIffDecoder},
-                                                           {"tga", &kTgaDecoder},
-                                                           {"heif", &kHeifDecoder},
-                                                           {"open_dib", nullptr}};
+    const std::map<std::string, const Decoder*> readers = {
+        {"bmp", &kBmpDecoder}, {"pcx", &kPcxDecoder},   {"iff", &kIffDecoder},
+        {"tga", &kTgaDecoder}, {"heif", &kHeifDecoder}, {"open_dib", nullptr}};
     const fs::path folder = fs::path(LUMIVANE_TEST_DATA_DIR) / "fuzz";
     int files = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {

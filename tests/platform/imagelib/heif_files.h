@@ -61,13 +61,13 @@ inline std::vector<std::uint8_t> MakeHeif(const HeifRecipe& recipe) {
             if (!recipe.exif.empty())
                 heif_context_add_exif_metadata(context, handle, recipe.exif.data(),
                                                int(recipe.exif.size()));
-            heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* out) {
-                                   auto* bytes = static_cast<std::vector<std::uint8_t>*>(out);
-                                   const auto* p = static_cast<const std::uint8_t*>(data);
-                                   bytes->insert(bytes->end(), p, p + size);
-                                   return heif_error{heif_error_Ok, heif_suberror_Unspecified,
-                                                     "ok"};
-                               }};
+            heif_writer writer{
+                1, [](heif_context*, const void* data, size_t size, void* out) {
+                    auto* bytes = static_cast<std::vector<std::uint8_t>*>(out);
+                    const auto* p = static_cast<const std::uint8_t*>(data);
+                    bytes->insert(bytes->end(), p, p + size);
+                    return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+                }};
             if (heif_context_write(context, &writer, &file).code != heif_error_Ok) file.clear();
         }
     }

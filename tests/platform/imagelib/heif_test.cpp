@@ -20,8 +20,8 @@ using imagelib_test::HeifRecipe;
 using imagelib_test::Rgba;
 
 // Four flat quadrants of distinct colours: any turn or mirror moves them somewhere else.
-constexpr Rgba kQuadrant[4] = {{220, 30, 30, 255}, {30, 200, 40, 255}, {30, 40, 210, 255},
-                               {230, 220, 40, 255}};
+constexpr Rgba kQuadrant[4] = {
+    {220, 30, 30, 255}, {30, 200, 40, 255}, {30, 40, 210, 255}, {230, 220, 40, 255}};
 
 Rgba QuadrantPixel(int x, int y, int w, int h) {
     return kQuadrant[(x >= w / 2 ? 1 : 0) + (y >= h / 2 ? 2 : 0)];
@@ -31,14 +31,30 @@ Rgba QuadrantPixel(int x, int y, int w, int h) {
 // w x h stored picture.
 void StoredAt(int orientation, int x, int y, int w, int h, int& sx, int& sy) {
     switch (orientation) {
-        case 2: sx = w - 1 - x, sy = y; break;
-        case 3: sx = w - 1 - x, sy = h - 1 - y; break;
-        case 4: sx = x, sy = h - 1 - y; break;
-        case 5: sx = y, sy = x; break;
-        case 6: sx = y, sy = h - 1 - x; break;
-        case 7: sx = w - 1 - y, sy = h - 1 - x; break;
-        case 8: sx = w - 1 - y, sy = x; break;
-        default: sx = x, sy = y; break;
+        case 2:
+            sx = w - 1 - x, sy = y;
+            break;
+        case 3:
+            sx = w - 1 - x, sy = h - 1 - y;
+            break;
+        case 4:
+            sx = x, sy = h - 1 - y;
+            break;
+        case 5:
+            sx = y, sy = x;
+            break;
+        case 6:
+            sx = y, sy = h - 1 - x;
+            break;
+        case 7:
+            sx = w - 1 - y, sy = h - 1 - x;
+            break;
+        case 8:
+            sx = w - 1 - y, sy = x;
+            break;
+        default:
+            sx = x, sy = y;
+            break;
     }
 }
 
@@ -99,8 +115,7 @@ TEST(HeifReader, ReadsTurnedPicturesUprightWithTheirMetadata) {
                     const int y = image.height() / 4 + qy * image.height() / 2;
                     int sx = 0, sy = 0;
                     StoredAt(orientation, x, y, 32, 24, sx, sy);
-                    EXPECT_TRUE(Close(image.color(x, y), QuadrantPixel(sx, sy, 32, 24),
-                                      kTolerance))
+                    EXPECT_TRUE(Close(image.color(x, y), QuadrantPixel(sx, sy, 32, 24), kTolerance))
                         << "at " << x << "," << y;
                 }
 

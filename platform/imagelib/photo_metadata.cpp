@@ -33,7 +33,37 @@ void PrepareExiv2() {
     });
 }
 
-std::vector<std::uint8_t> EncodedExif(const Exiv2::ExifData& exif, Exiv2::ByteOrder order) {
+// Tags that describe how a TIFF file stores its pixels: they belong to the motif's file, not to
+// the photo, and would describe the result wrongly.
+constexpr const char* kPixelLayoutTags[] = {
+    "Exif.Image.NewSubfileType",
+    "Exif.Image.SubfileType",
+    "Exif.Image.BitsPerSample",
+    "Exif.Image.Compression",
+    "Exif.Image.PhotometricInterpretation",
+    "Exif.Image.FillOrder",
+    "Exif.Image.StripOffsets",
+    "Exif.Image.SamplesPerPixel",
+    "Exif.Image.RowsPerStrip",
+    "Exif.Image.StripByteCounts",
+    "Exif.Image.PlanarConfiguration",
+    "Exif.Image.Predictor",
+    "Exif.Image.TileWidth",
+    "Exif.Image.TileLength",
+    "Exif.Image.TileOffsets",
+    "Exif.Image.TileByteCounts",
+    "Exif.Image.ExtraSamples",
+    "Exif.Image.SampleFormat",
+    "Exif.Image.ColorMap",
+    "Exif.Image.JPEGTables",
+    "Exif.Image.InterColorProfile",
+};
+
+std::vector<std::uint8_t> EncodedExif(Exiv2::ExifData exif, Exiv2::ByteOrder order) {
+    for (const char* key : kPixelLayoutTags) {
+        const auto found = exif.findKey(Exiv2::ExifKey(key));
+        if (found != exif.end()) exif.erase(found);
+    }
     if (exif.empty()) return {};
     Exiv2::Blob blob;
     Exiv2::ExifParser::encode(blob, order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order,

@@ -128,6 +128,28 @@ TEST(PhotoMetadataSave, TravelsIntoEveryFormatWithAPlaceForIt) {
     }
 }
 
+// A TIFF motif's EXIF also says how that file stores its pixels; only the photo's facts travel.
+TEST(PhotoMetadataRead, LeavesATiffsPixelLayoutBehind) {
+    ScratchDir dir;
+    const auto pixels = Picture();
+    const std::string path = dir.File("scan.tif");
+    ASSERT_TRUE(SaveImage(path, View(pixels)).Ok());
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    image->exifData()["Exif.Image.Artist"] = "Jürgen Weiß";
+    image->writeMetadata();
+    ASSERT_TRUE(image->exifData().findKey(Exiv2::ExifKey("Exif.Image.StripOffsets")) !=
+                image->exifData().end());
+
+    const PhotoMetadata metadata = ReadPhotoMetadata(ReadAll(path));
+    Exiv2::ExifData exif;
+    Exiv2::ExifParser::decode(exif, metadata.exif.data(), std::uint32_t(metadata.exif.size()));
+    EXPECT_EQ(exif["Exif.Image.Artist"].toString(), "Jürgen Weiß");
+    for (const char* key : {"Exif.Image.StripOffsets", "Exif.Image.Compression",
+                            "Exif.Image.BitsPerSample", "Exif.Image.RowsPerStrip"})
+        EXPECT_TRUE(exif.findKey(Exiv2::ExifKey(key)) == exif.end()) << key;
+}
+
 // The metadata is written after the picture; when that write fails, the save fails as a whole:
 // no temporary file is left and the existing file keeps its content.
 TEST(PhotoMetadataSave, AFailedWriteLeavesTheOldFile) {

@@ -391,7 +391,7 @@ void TMainForm::Hintergrundffnen1Click() {
 }
 
 void TMainForm::Ergebnisspeichernunter1Click() {
-    RunSaveCommand(*interaction_, this, bit_, &images_.motifMetadata);
+    RunSaveCommand(*interaction_, this, bit_, &images_.motifFacts.metadata);
 }
 
 void TMainForm::Beenden1Click() {

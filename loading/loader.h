@@ -7,7 +7,8 @@
 
 #include "loading/parameters.h"
 #include "platform/imagelib/dib.h"
-#include "platform/imagelib/photo_metadata.h"
+#include "platform/imagelib/photo_facts.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane {
 
@@ -17,8 +18,7 @@ struct WorkingImages {
     dib di{};     // the motif, 24 bits per pixel
     dib mask{};   // its feather mask, 24 bits per pixel
     dib bkgnd{};  // the background, at the depth it was loaded with
-    // What identifies the motif's photo; it travels into the saved result.
-    PhotoMetadata motifMetadata;
+    PhotoFacts motifFacts;  // what the motif's file said about it, for the saved result
 };
 
 class FramingHost {
@@ -37,6 +37,13 @@ public:
     virtual bool AskReduceSize() = 0;
     // "Konnte das Bild nicht laden."
     virtual void ShowLoadFailure(const std::string& fname) = 0;
+    // Why the load about to be reported by ShowLoadFailure failed.
+    virtual void NoteLoadFailure(ReadFailure /*why*/) {}
+    // A picture was loaded, but its colour profile was broken or unsupported: it is used as
+    // stored.
+    virtual void NoteUnusableProfile(const std::string& /*fname*/) {}
+    // How pictures are read; by default upright and converted to sRGB.
+    virtual ReadOptions PictureReadOptions() const { return {}; }
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;
@@ -47,6 +54,11 @@ public:
 // presets, conversion to 24 bits, a new mask, the background refit and a render. On failure
 // tells the host and changes nothing. Returns whether the motif was replaced.
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname);
+
+// Reads a picture as the host wants it (ReadImageFile with its options), with its EXIF, XMP and
+// IPTC when asked (a motif's go into the saved result). On failure tells the host why and that
+// it failed; an unusable colour profile is noted.
+ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata = false);
 
 // Loads the background at its own depth, refits it and renders. On failure tells the host and
 // changes nothing.

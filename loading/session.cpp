@@ -27,13 +27,10 @@ bool FramingSession::OpenMotif(const std::string& fname) {
 }
 
 bool FramingSession::OpenBackground(const std::string& fname) {
-    dib loaded = OpenDib(fname.c_str(), 0, nullptr);
-    if (!loaded.poi) {
-        ShowLoadFailure(fname);
-        return false;
-    }
+    ReadResult read = ReadPicture(*this, fname);
+    if (!read.image) return false;
     ReleaseBackground();
-    InstallBackground(images_, *this, loaded);  // nothing left for it to free
+    InstallBackground(images_, *this, read.image.release());  // nothing left for it to free
     return true;
 }
 
@@ -57,6 +54,10 @@ void FramingSession::MakeMask() {
 
 void FramingSession::ShowLoadFailure(const std::string& fname) {
     if (onLoadFailure_) onLoadFailure_(fname);
+}
+
+void FramingSession::NoteUnusableProfile(const std::string& fname) {
+    if (onUnusableProfile_) onUnusableProfile_(fname);
 }
 
 CompositionParams FramingSession::CompositionValues() const {

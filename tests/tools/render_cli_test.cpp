@@ -13,6 +13,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include "image/Zerlin.h"
+#include "tests/platform/imagelib/photo_files.h"
 #include "loading/save_picture.h"
 #include "tools/render/render_cli.h"
 
@@ -115,7 +116,8 @@ TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
     EXPECT_EQ(Run({"-j", "2", "--format", "png", "-b", background_, "-o", outDir, motif_, broken,
                    second}),
               1);
-    EXPECT_NE(err_.str().find(broken + ": Konnte das Bild nicht laden."), std::string::npos)
+    EXPECT_NE(err_.str().find(broken + ": Konnte das Bild nicht laden (unbekanntes Format)."),
+              std::string::npos)
         << err_.str();
     EXPECT_TRUE(Result((fs::path(outDir) / "motif.png").string()).ok());
     EXPECT_TRUE(Result((fs::path(outDir) / "second.png").string()).ok());
@@ -124,8 +126,51 @@ TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
 
 TEST_F(RenderCli, AnUnreadableBackgroundFailsEverything) {
     EXPECT_EQ(Run({"-b", Path("nowhere.jpg"), "-o", Path("x.jpg"), motif_}), 1);
-    EXPECT_NE(err_.str().find("nowhere.jpg: Konnte das Bild nicht laden."), std::string::npos);
+    EXPECT_NE(err_.str().find(
+                  "nowhere.jpg: Konnte das Bild nicht laden (nicht gefunden oder nicht lesbar)."),
+              std::string::npos)
+        << err_.str();
     EXPECT_FALSE(fs::exists(Path("x.jpg")));
+}
+
+// A phone's portrait photo (stored sideways, EXIF orientation 6) frames like a picture stored
+// upright; --ignore-orientation frames it as stored. A broken colour profile is named in one
+// line and the picture used as stored; --ignore-profile does not look at it.
+TEST_F(RenderCli, PhotosAreTurnedAndConvertedUnlessTheOptionsSayNo) {
+    using imagelib_test::ExifBlock;
+    using imagelib_test::WithPngChunk;
+    const std::string storedUpright = Solid("upright.png", 60, 100, RGB(200, 40, 10));
+    const imagelib_test::ByteVector sideways = imagelib_test::ReadAll(Solid("side.png", 100, 60,
+                                                                            RGB(200, 40, 10)));
+    const std::string phone = Path("phone.png");
+    const imagelib_test::ByteVector turned = WithPngChunk(sideways, "eXIf", ExifBlock(6));
+    std::ofstream(phone, std::ios::binary)
+        .write(reinterpret_cast<const char*>(turned.data()), std::streamsize(turned.size()));
+    imagelib_test::ByteVector garbage(300, 0x5A);
+    const std::string badProfile = Path("bad-profile.png");
+    const imagelib_test::ByteVector tagged =
+        WithPngChunk(sideways, "iCCP", imagelib_test::IccpChunk(garbage));
+    std::ofstream(badProfile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(tagged.data()), std::streamsize(tagged.size()));
+
+    const auto size = [&](const std::string& motif, std::vector<std::string> extra) {
+        const std::string out = Path("out.bmp");
+        std::vector<std::string> args = {"-b", background_, "-o", out, motif};
+        args.insert(args.begin(), extra.begin(), extra.end());
+        EXPECT_EQ(Run(args), 0) << err_.str();
+        const Result r(out);
+        return std::pair{r.width(), r.height()};
+    };
+    EXPECT_EQ(size(phone, {}), size(storedUpright, {}));
+    EXPECT_EQ(size(phone, {"--ignore-orientation"}), size(motif_, {}));
+
+    size(badProfile, {});
+    const std::string warning = badProfile +
+                                ": Das Farbprofil ist beschädigt oder wird nicht unterstützt; das "
+                                "Bild wird ohne Umrechnung verwendet.\n";
+    EXPECT_EQ(err_.str(), std::string("lumivane-render: ") + warning);
+    size(badProfile, {"--ignore-profile"});
+    EXPECT_EQ(err_.str(), "");
 }
 
 TEST_F(RenderCli, AnUnwritableOutputIsReportedAndLeavesNoFile) {

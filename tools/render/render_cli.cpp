@@ -17,13 +17,43 @@
 #include "loading/session.h"
 #include "loading/save_picture.h"
 #include "platform/imagelib/codecs/encoder.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane {
 
 namespace {
 
 const char kProgram[] = "lumivane-render";
-const char kLoadFailure[] = "Konnte das Bild nicht laden.";
+const char kProfileWarning[] =
+    "Das Farbprofil ist beschädigt oder wird nicht unterstützt; das Bild wird ohne Umrechnung "
+    "verwendet.";
+
+// "Konnte das Bild nicht laden (...)." with the reason in words.
+std::string LoadFailureMessage(ReadFailure why) {
+    const char* reason = "beschädigt oder unvollständig";
+    switch (why) {
+        case ReadFailure::NotReadable:
+            reason = "nicht gefunden oder nicht lesbar";
+            break;
+        case ReadFailure::UnknownFormat:
+            reason = "unbekanntes Format";
+            break;
+        case ReadFailure::TooLarge:
+            reason = "zu groß";
+            break;
+        case ReadFailure::OutOfMemory:
+            reason = "zu wenig Arbeitsspeicher";
+            break;
+        case ReadFailure::None:
+        case ReadFailure::Damaged:
+            break;
+    }
+    return std::string("Konnte das Bild nicht laden (") + reason + ").";
+}
+
+ReadOptions PictureReadOptions(const RenderOptions& o) {
+    return ReadOptions{!o.ignoreOrientation, !o.ignoreProfile};
+}
 
 // A decimal number as the fields accept it: digits with an optional sign and fraction.
 std::optional<long double> ParseNumber(const std::string& text) {
@@ -212,6 +242,12 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+        {nullptr, "--ignore-orientation", nullptr, nullptr,
+         "Bilder nicht nach ihrer EXIF-Ausrichtung drehen",
+         Switch(&RenderOptions::ignoreOrientation)},
+        {nullptr, "--ignore-profile", nullptr, nullptr,
+         "eingebettete Farbprofile nicht nach sRGB umrechnen",
+         Switch(&RenderOptions::ignoreProfile)},
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
         {nullptr, "--quality", "Q", nullptr, "Qualität für JPEG und WebP, 1 bis 100 (Vorgabe 92)",
@@ -315,20 +351,31 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 
 namespace {
 
-// Frames one motif into `session` and writes it. Returns the message for a failure, or "".
-std::string FrameOne(const RenderOptions& o, const dib& background, const std::string& motif,
-                     const std::filesystem::path& target) {
+// What framing one motif came to: the message for a failure ("" when written), and whether
+// the failure was the motif's load.
+struct FrameOutcome {
+    std::string message;
+    bool loadFailed = false;
+};
+
+// Frames one motif into `session` and writes it. `warn` hears about a motif's unusable profile.
+FrameOutcome FrameOne(const RenderOptions& o, const dib& background, const std::string& motif,
+                      const std::filesystem::path& target,
+                      const std::function<void(const std::string&)>& warn) {
     FramingSession session;
-    if (!session.Ready()) return "Zu wenig Arbeitsspeicher.";
+    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
     Parameters& p = session.params();
     p.Set(Field::RahmenEd, o.frame);
     p.Set(Field::Zoom2Ed, o.motifZoom);
     p.Set(Field::RotED, o.rotate);
     session.SetReduceAnswer(o.reduce);
 
+    session.SetReadOptions(PictureReadOptions(o));
+    session.SetProfileWarningHandler(warn);
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
-    if (!session.OpenMotif(motif) || loadFailed) return kLoadFailure;
+    if (!session.OpenMotif(motif) || loadFailed)
+        return {LoadFailureMessage(session.LastLoadFailure()), true};
     session.UseSharedBackground(background);
 
     if (o.feather) session.SetValue(Field::Maskwidth, *o.feather);
@@ -343,12 +390,12 @@ std::string FrameOne(const RenderOptions& o, const dib& background, const std::s
     if (o.marginY) session.SetValue(Field::AdditionalYED, *o.marginY);
     p.fillColor = o.fill;
 
-    if (!session.Render()) return "Das Ergebnis ist leer oder zu groß.";
+    if (!session.Render()) return {"Das Ergebnis ist leer oder zu groß."};
     SaveOptions save;
     save.quality = o.quality;
-    if (!o.stripMetadata) save.metadata = &session.images().motifMetadata;
+    if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     const SaveResult saved = SavePicture(session.picture(), target.string(), save);
-    return saved.Ok() ? "" : SaveErrorMessage(saved.error);
+    return {saved.Ok() ? "" : SaveErrorMessage(saved.error)};
 }
 
 }  // namespace
@@ -360,18 +407,19 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         err << kProgram << ": " << name << ": " << message << "\n";
     };
 
-    dib background = OpenDib(o.background.c_str(), 0, nullptr);
-    if (!background.poi) {
-        report(o.background, kLoadFailure);
+    const ReadResult background = ReadImageFile(o.background.c_str(), PictureReadOptions(o));
+    if (!background.image) {
+        report(o.background, LoadFailureMessage(background.failure));
         return 1;
     }
+    if (background.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
+    const auto warn = [&](const std::string& name) { report(name, kProfileWarning); };
 
     if (o.motifs.size() > 1) {
         std::error_code ec;
         std::filesystem::create_directories(o.output, ec);
         if (!std::filesystem::is_directory(o.output)) {
             report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
-            FreeDib(background);
             return 1;
         }
     }
@@ -387,10 +435,12 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto worker = [&] {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
-            const std::string message = FrameOne(o, background, motif, targets[std::size_t(i)]);
-            if (!message.empty()) {
+            const FrameOutcome outcome =
+                FrameOne(o, background.image.get(), motif, targets[std::size_t(i)], warn);
+            if (!outcome.message.empty()) {
                 anyFailed = true;
-                report(message == kLoadFailure ? motif : targets[std::size_t(i)].string(), message);
+                report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
+                       outcome.message);
             }
             const int n = ++done;
             if (progress) {
@@ -404,8 +454,6 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
-
-    FreeDib(background);
     return anyFailed ? 1 : 0;
 }
 

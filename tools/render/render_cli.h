@@ -30,6 +30,8 @@ struct RenderOptions {
     bool noBackground = false;
     COLORREF fill = RGB(255, 255, 255);
     bool reduce = false;
+    bool ignoreOrientation = false;  // keep pictures as stored, not turned by their EXIF
+    bool ignoreProfile = false;      // keep the numbers, not converted from their ICC profile
 
     int quality = kDefaultQuality;  // JPEG and WebP, 1 to 100
     bool stripMetadata = false;     // the results carry none of the motif's EXIF, XMP and IPTC

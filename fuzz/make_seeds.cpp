@@ -297,7 +297,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path out = argv[1];
-    for (const char* target : {"bmp", "pcx", "iff", "tga", "heif", "open_dib", "photo_facts"})
+    for (const char* target :
+         {"bmp", "pcx", "iff", "tga", "heif", "open_dib", "photo_facts", "photo_metadata"})
         fs::create_directories(out / target);
 
 
@@ -381,6 +382,7 @@ int main(int argc, char** argv) {
             photo.insert(photo.begin() + 33, chunks.begin(), chunks.end());
         }
         WriteFile(out / "open_dib" / (std::string("photo-") + name), photo);
+        WriteFile(out / "photo_metadata" / (std::string("photo-") + name), photo);
     }
 
     // HEIC and AVIF from libheif's encoders (where this machine has them): one turned by its
@@ -401,6 +403,7 @@ int main(int argc, char** argv) {
             const std::string name = std::string(alpha ? "alpha" : "turned") + ext;
             WriteFile(out / "heif" / name, bytes);
             WriteFile(out / "open_dib" / name, bytes);
+            WriteFile(out / "photo_metadata" / name, bytes);
         }
     }
 

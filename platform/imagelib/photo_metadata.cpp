@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <mutex>
 
 #include <lcms2.h>
 #include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 
 namespace lumivane {
 namespace {
@@ -77,6 +79,14 @@ std::vector<std::uint8_t> EncodedIptc(const Exiv2::IptcData& iptc) {
     const Exiv2::DataBuf buf = Exiv2::IptcParser::encode(iptc);
     if (buf.size_ <= 0 || std::size_t(buf.size_) > kMaxBlock) return {};
     return {buf.pData_, buf.pData_ + buf.size_};
+}
+
+// Exiv2 is handed only the formats whose metadata travels; its other parsers (the video
+// containers among them, which a HEIF file resembles) are never given a file.
+bool CarriedFormat(const std::uint8_t* data, std::size_t size) {
+    const int type = Exiv2::ImageFactory::getType(data, long(size));
+    return type == Exiv2::ImageType::jpeg || type == Exiv2::ImageType::png ||
+           type == Exiv2::ImageType::tiff || type == Exiv2::ImageType::webp;
 }
 
 // Each block on its own, so that a damaged one does not take the others with it.
@@ -165,6 +175,7 @@ void TagWebpWithProfile(std::vector<std::uint8_t>& webp, const std::vector<std::
 std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
                                        const PhotoMetadata& metadata, int width, int height) {
     try {
+        if (!CarriedFormat(file.data(), file.size())) return {};
         auto image = Exiv2::ImageFactory::open(file.data(), long(file.size()));
         if (!image.get()) return {};
         image->readMetadata();
@@ -262,6 +273,8 @@ PhotoMetadata ReadPhotoMetadata(std::span<const std::uint8_t> file) {
     PhotoMetadata metadata;
     try {
         PrepareExiv2();
+        if (file.size() > std::size_t(LONG_MAX) || !CarriedFormat(file.data(), file.size()))
+            return metadata;
         auto image = Exiv2::ImageFactory::open(file.data(), long(file.size()));
         if (!image.get()) return metadata;
         image->readMetadata();

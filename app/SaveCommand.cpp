@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "app/BusyCursor.h"
 #include "app/Interaction.h"
 #include "loading/save_picture.h"
 
@@ -26,7 +27,10 @@ bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit
 
     SaveOptions options;
     options.metadata = metadata;
-    const SaveResult result = SavePicture(bit, QFile::encodeName(path).toStdString(), options);
+    const SaveResult result = [&] {
+        const BusyCursor busy;
+        return SavePicture(bit, QFile::encodeName(path).toStdString(), options);
+    }();
     if (result.Ok()) return true;
     interaction.Message(owner, QString(), QString::fromStdString(SaveErrorMessage(result.error)),
                         MessageIcon::Error, MessageButtons::Ok);

@@ -28,34 +28,13 @@ Rgba QuadrantPixel(int x, int y, int w, int h) {
 }
 
 // The stored pixel that an upright display shows at (x, y), for EXIF orientations 1-8 of a
-// w x h stored picture.
+// w x h stored picture: 5-8 are transposed, and each orientation mirrors none, one or both axes.
 void StoredAt(int orientation, int x, int y, int w, int h, int& sx, int& sy) {
-    switch (orientation) {
-        case 2:
-            sx = w - 1 - x, sy = y;
-            break;
-        case 3:
-            sx = w - 1 - x, sy = h - 1 - y;
-            break;
-        case 4:
-            sx = x, sy = h - 1 - y;
-            break;
-        case 5:
-            sx = y, sy = x;
-            break;
-        case 6:
-            sx = y, sy = h - 1 - x;
-            break;
-        case 7:
-            sx = w - 1 - y, sy = h - 1 - x;
-            break;
-        case 8:
-            sx = w - 1 - y, sy = x;
-            break;
-        default:
-            sx = x, sy = y;
-            break;
-    }
+    const int o = orientation;
+    sx = o >= 5 ? y : x;
+    sy = o >= 5 ? x : y;
+    if (o == 2 || o == 3 || o == 7 || o == 8) sx = w - 1 - sx;
+    if (o == 3 || o == 4 || o == 6 || o == 7) sy = h - 1 - sy;
 }
 
 std::vector<std::uint8_t> ExifWithOrientation(int orientation) {

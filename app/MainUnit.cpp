@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <optional>
 
 #include "app/AboutBoxUnit.h"
@@ -26,6 +27,7 @@
 #include "app/SaveCommand.h"
 #include "engine/feather_mask.h"
 #include "image/Zerlin.h"
+#include "loading/framing_template.h"
 
 using namespace lumivane;
 
@@ -277,6 +279,9 @@ void TMainForm::BuildMenu() {
     Ergebnisspeichernunter1 =
         item(Datei1, "Ergebnisspeichernunter1", QStringLiteral("Ergebnis speichern unter..."));
     N2 = Datei1->addSeparator();
+    Vorlageladen1 = item(Datei1, "Vorlageladen1", QStringLiteral("Vorlage laden…"));
+    Vorlagespeichern1 = item(Datei1, "Vorlagespeichern1", QStringLiteral("Vorlage speichern…"));
+    N3 = Datei1->addSeparator();
     Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
@@ -309,6 +314,8 @@ void TMainForm::ConnectHandlers() {
     connect(SaveBtn, &QPushButton::clicked, this, &TMainForm::Ergebnisspeichernunter1Click);
     connect(Ergebnisspeichernunter1, &QAction::triggered, this,
             &TMainForm::Ergebnisspeichernunter1Click);
+    connect(Vorlageladen1, &QAction::triggered, this, &TMainForm::Vorlageladen1Click);
+    connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
@@ -350,7 +357,12 @@ void TMainForm::openfilenow(const QString& fname) {
 void TMainForm::openbkgndfilenow(const QString& fname) {
     const BusyCursor busy;
     busyUntilRendered_ = true;
-    OpenBackground(images_, *this, QFile::encodeName(fname).toStdString());
+    const std::string name = QFile::encodeName(fname).toStdString();
+    if (!OpenBackground(images_, *this, name)) return;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
+    backgroundFile_ = ec ? name : absolute.lexically_normal().string();
+    backgroundTurns_ = 0;
 }
 
 // --- Parameter handlers ------------------------------------------------------------------------
@@ -386,7 +398,8 @@ void TMainForm::Shape1MouseDown() {
 }
 
 void TMainForm::QuerHochBtnClick() {
-    TurnBackgroundQuarter(images_.bkgnd);  // keeps the background when the copy cannot be made
+    // Keeps the background when the copy cannot be made.
+    if (TurnBackgroundQuarter(images_.bkgnd)) backgroundTurns_ = (backgroundTurns_ + 1) % 4;
     PaintBox1Paint();
 }
 
@@ -402,6 +415,51 @@ void TMainForm::Hintergrundffnen1Click() {
 
 void TMainForm::Ergebnisspeichernunter1Click() {
     RunSaveCommand(*interaction_, this, bit_, &images_.motifFacts.metadata);
+}
+
+namespace {
+const QString kTemplateFilter = QStringLiteral("Lumivane-Vorlage (*.lumivane)");
+}
+
+void TMainForm::Vorlageladen1Click() {
+    const std::optional<QString> name = interaction_->OpenFile(this, kTemplateFilter);
+    if (!name) return;
+    const BusyCursor busy;
+    std::string error;
+    const std::optional<FramingTemplate> design =
+        ReadTemplate(QFile::encodeName(*name).toStdString(), error);
+    if (!design) return ShowError(QString::fromStdString(error));
+    dib background = OpenTemplateBackground(design->background, error);
+    if (!background.poi) return ShowError(QString::fromStdString(error));
+    const int turns = BackgroundTurnsFor(*design, DibWidth(background), DibHeight(background),
+                                         DibWidth(images_.di), DibHeight(images_.di));
+    if (!TurnQuarters(background, turns)) {
+        FreeDib(background);
+        return ShowLoadFailure(design->background);
+    }
+    busyUntilRendered_ = true;
+    ApplyTemplate(images_, *this, *design, background);  // the images own it from here on
+    backgroundFile_ = design->background;
+    backgroundTurns_ = turns;
+}
+
+void TMainForm::Vorlagespeichern1Click() {
+    if (backgroundFile_.empty()) {
+        return ShowError(QStringLiteral("Eine Vorlage braucht einen Hintergrund aus einer Datei. "
+                                        "Bitte öffnen Sie zuerst einen Hintergrund."));
+    }
+    const std::optional<SaveChoice> choice = interaction_->SaveFile(this, kTemplateFilter);
+    if (!choice) return;
+    const QString path = WithFilterExtension(choice->path, kTemplateFilter);
+    const FramingTemplate design =
+        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
+    const std::string error = WriteTemplate(design, QFile::encodeName(path).toStdString());
+    if (!error.empty()) ShowError(QString::fromStdString(error));
+}
+
+void TMainForm::ShowError(const QString& text) {
+    const ArrowWhileAsking arrow;
+    interaction_->Message(this, QString(), text, MessageIcon::Error, MessageButtons::Ok);
 }
 
 void TMainForm::Beenden1Click() {
@@ -429,22 +487,18 @@ void TMainForm::Resizebkgnd() {
     ResizeBackground(images_, *this);
 }
 
-CompositionParams TMainForm::CompositionValues() const {
-    CompositionParams params;
-    params.zoomEd = ZoomEd->Value();
-    params.zoom2Ed = Zoom2Ed->Value();
-    params.rotEd = RotED->Value();
-    params.additionalEd = AdditionalEd->Value();
-    params.additionalYED = AdditionalYED->Value();
-    params.zoomOutEd = ZoomOutEd->Value();
-    params.backgroundCheck = BackgroundCheck->isChecked();
+Parameters TMainForm::Settings() const {
+    Parameters p;
+    for (std::size_t i = 0; i < kFieldCount; ++i) p.values[i] = fields_[i]->Value();  // as typed
+    p.backgroundCheck = BackgroundCheck->isChecked();
+    p.roundMask = RoundMaskCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
-    params.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
-    return params;
+    p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    return p;
 }
 
 bool TMainForm::Compose() {
-    const CompositionParams params = CompositionValues();
+    const CompositionParams params = CompositionValues(Settings());
     const CompositionLayout layout =
         ComputeLayout(params, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd),
                       DibWidth(images_.di), DibHeight(images_.di));
@@ -498,15 +552,28 @@ long double TMainForm::Value(Field field) const {
 }
 
 void TMainForm::SetValue(Field field, long double value) {
-    fields_[std::size_t(field)]->setValue(double(value));  // fires the change handler inside
+    // Rounded here in extended precision: narrowed to double first, a value just past a half
+    // would become exactly a half and round the other way.
+    fields_[std::size_t(field)]->setValue(double(StoreFieldValue(SpecOf(field), value)));
+}
+
+void TMainForm::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) {
+    BackgroundCheck->setChecked(backgroundCheck);  // a change runs its click handler
+    RoundMaskCheck->setChecked(roundMask);
+    const QColor fill(GetRValue(fillColor), GetGValue(fillColor), GetBValue(fillColor));
+    if (fill != Shape1->BrushColor()) {
+        Shape1->SetBrushColor(fill);
+        PaintBox1Paint();
+    }
 }
 
 bool TMainForm::AskReduceSize() {
-    return interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
+    reduceAnswer_ = interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
                                  QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
                                                 "lassen, damit das Programm flüssiger arbeitet?"),
                                  MessageIcon::Question,
                                  MessageButtons::YesNo) == MessageAnswer::Yes;
+    return reduceAnswer_;
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

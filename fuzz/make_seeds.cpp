@@ -297,9 +297,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path out = argv[1];
-    for (const char* target :
-         {"bmp", "pcx", "iff", "tga", "heif", "open_dib", "photo_facts", "photo_metadata"})
+    for (const char* target : {"bmp", "pcx", "iff", "tga", "heif", "open_dib", "photo_facts",
+                               "photo_metadata", "template"})
         fs::create_directories(out / target);
+    // A framing template with every kind of value and an escaped, non-ASCII file name.
+    std::ofstream(out / "template" / "design.lumivane")
+        << "{\n  \"format\": \"lumivane-template\",\n  \"version\": 1,\n"
+           "  \"background\": \"rahmen/Gr\\u00fcn \\\"alt\\\".jpg\",\n"
+           "  \"orientationMatched\": null,\n  \"frame\": 130,\n  \"rotate\": -5.25e1,\n"
+           "  \"feather\": \"derived\",\n  \"roundMask\": true\n}\n";
 
 
     // Everything our writers produce, from two pictures: the whole table's input.

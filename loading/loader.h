@@ -30,6 +30,10 @@ public:
     // handler inside this call (nested mask rebuilds and renders).
     virtual void SetValue(Field field, long double value) = 0;
 
+    // The two check boxes and the fill colour; in the window a change renders (and a changed
+    // mask shape rebuilds the mask) as a click or the colour dialog does.
+    virtual void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) = 0;
+
     virtual void MakeMask() = 0;
     virtual void PaintBox1Paint() = 0;
 

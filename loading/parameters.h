@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 
+#include "engine/composition.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -52,5 +53,9 @@ struct Parameters {
     // Stores x by the field's rule; returns true when the stored value changed.
     bool Set(Field f, long double x);
 };
+
+// What a render reads from the settings. The window and the window-less session both go
+// through here, so they hand the engine the same values.
+CompositionParams CompositionValues(const Parameters& p);
 
 }  // namespace lumivane

@@ -47,6 +47,15 @@ void FramingSession::SetValue(Field field, long double value) {
     }
 }
 
+void FramingSession::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) {
+    params_.backgroundCheck = backgroundCheck;
+    params_.fillColor = fillColor;
+    if (params_.roundMask != roundMask) {
+        params_.roundMask = roundMask;
+        MakeMask();
+    }
+}
+
 void FramingSession::MakeMask() {
     BuildFeatherMask(images_.mask, params_[Field::Maskwidth], params_.roundMask,
                      params_[Field::MaskRadiusEd]);
@@ -61,16 +70,7 @@ void FramingSession::NoteUnusableProfile(const std::string& fname) {
 }
 
 CompositionParams FramingSession::CompositionValues() const {
-    CompositionParams c;
-    c.zoomEd = params_[Field::ZoomEd];
-    c.zoom2Ed = params_[Field::Zoom2Ed];
-    c.rotEd = params_[Field::RotED];
-    c.additionalEd = params_[Field::AdditionalEd];
-    c.additionalYED = params_[Field::AdditionalYED];
-    c.zoomOutEd = params_[Field::ZoomOutEd];
-    c.backgroundCheck = params_.backgroundCheck;
-    c.fillColor = params_.fillColor;
-    return c;
+    return lumivane::CompositionValues(params_);
 }
 
 bool FramingSession::Render() {

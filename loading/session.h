@@ -60,6 +60,7 @@ class FramingSession final : public FramingHost {
     // FramingHost
     long double Value(Field field) const override { return params_[field]; }
     void SetValue(Field field, long double value) override;
+    void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) override;
     void MakeMask() override;
     void PaintBox1Paint() override {}  // renders only on request: nothing is shown
     bool AskReduceSize() override { return reduceAnswer_; }

@@ -51,6 +51,9 @@ struct SaveOptions {
 SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
                      const SaveOptions& options = {});
 
+// Writes `bytes` as the whole file, with the same safe replacement as SaveImage.
+SaveResult SaveBytes(const std::string& path, std::string_view bytes);
+
 // The reason in German, without a full stop, e.g. "Keine Berechtigung".
 std::string_view SaveErrorReason(SaveError error);
 

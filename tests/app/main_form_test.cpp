@@ -341,7 +341,8 @@ TEST_F(MainFormTest, MenuAndControlsAreAsDesigned) {
     QStringList captions;
     for (QAction* a : w.Datei1->actions()) captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Motiv öffnen...", "Hintergrund öffnen...", "-",
-                                     "Ergebnis speichern unter...", "-", "Beenden"}));
+                                     "Ergebnis speichern unter...", "-", "Vorlage laden…",
+                                     "Vorlage speichern…", "-", "Beenden"}));
     for (QAction* a : w.Datei1->actions() + w.Hilfe1->actions())
         EXPECT_TRUE(a->shortcut().isEmpty());
     EXPECT_EQ(w.ZoomEd->geometry(), QRect(96, 5, 57, 21));

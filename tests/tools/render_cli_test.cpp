@@ -246,6 +246,59 @@ TEST_F(RenderCli, MetadataAndQualityReachTheResult) {
     EXPECT_LT(fs::file_size(rough), fs::file_size(stripped));
 }
 
+// Two results read back agree in size and every pixel.
+bool SamePicture(const std::string& a, const std::string& b) {
+    Result ra(a), rb(b);
+    if (!ra.ok() || !rb.ok() || ra.width() != rb.width() || ra.height() != rb.height())
+        return false;
+    for (int y = 0; y < ra.height(); ++y)
+        for (int x = 0; x < ra.width(); ++x)
+            if (ra.at(x, y) != rb.at(x, y)) return false;
+    return true;
+}
+
+TEST_F(RenderCli, ATemplateRendersAsTheOptionsItWasSavedFromAndLaterOptionsWin) {
+    fs::create_directories(dir_ / "vorlagen");
+    const std::string design = Path("vorlagen/design.lumivane");
+    ASSERT_EQ(Run({"--save-template", design, "--frame", "110", "--margin-x", "-3", "--round",
+                   "--radius", "12", "--fill", "#102030", "--rotate", "-7", "-b", background_}),
+              0)
+        << err_.str();
+    const std::vector<std::string> same = {"--margin-x", "-3", "--round", "--radius", "12",
+                                           "--fill", "#102030", "--rotate", "-7", "-b", background_};
+    auto plain = [&](const std::string& frame, const std::string& out) {
+        std::vector<std::string> args = same;
+        args.insert(args.end(), {"--frame", frame, "-o", out, motif_});
+        return Run(args);
+    };
+    ASSERT_EQ(plain("110", Path("plain110.png")), 0);
+    ASSERT_EQ(plain("120", Path("plain120.png")), 0);
+    ASSERT_FALSE(SamePicture(Path("plain110.png"), Path("plain120.png")));
+
+    // Options before the template give way to it; options after it override it.
+    ASSERT_EQ(Run({"--frame", "50", "--template", design, "-o", Path("t110.png"), motif_}), 0)
+        << err_.str();
+    ASSERT_EQ(Run({"--template", design, "--frame", "120", "-o", Path("t120.png"), motif_}), 0);
+    EXPECT_TRUE(SamePicture(Path("t110.png"), Path("plain110.png")));
+    EXPECT_TRUE(SamePicture(Path("t120.png"), Path("plain120.png")));
+
+    // The background lies outside the template's folder and is kept by its full name: the
+    // folder can move. Without the background, nothing is written.
+    fs::rename(dir_ / "vorlagen", dir_ / "weg");
+    EXPECT_EQ(Run({"--template", Path("weg/design.lumivane"), "-o", Path("t.png"), motif_}), 0);
+    fs::remove(background_);
+    EXPECT_EQ(Run({"--template", Path("weg/design.lumivane"), "-o", Path("x.png"), motif_}), 1);
+    EXPECT_NE(err_.str().find("Das Hintergrundbild der Vorlage fehlt: " + background_),
+              std::string::npos)
+        << err_.str();
+    EXPECT_FALSE(fs::exists(Path("x.png")));
+
+    std::ofstream(Path("kaputt.lumivane")) << "{\"format\": \"lumivane-template\"";
+    EXPECT_EQ(Run({"--template", Path("kaputt.lumivane"), "-o", Path("x.png"), motif_}), 2);
+    EXPECT_NE(err_.str().find("Die Vorlage ist beschädigt."), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(Path("x.png")));
+}
+
 TEST_F(RenderCli, TheProgramItselfReturnsTheStatus) {
     const std::string cmd = std::string(LUMIVANE_RENDER_BINARY) + " --bogus 2>/dev/null";
     const int status = std::system(cmd.c_str());

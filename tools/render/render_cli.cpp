@@ -211,10 +211,57 @@ bool StoreQuality(RenderOptions& o, const std::string& option, const std::string
     return true;
 }
 
+// Takes over every setting of a template file; options after it override them again.
+bool TakeTemplate(const std::string& file, RenderOptions& o, std::string& error) {
+    std::string why;
+    const std::optional<FramingTemplate> t = ReadTemplate(file, why);
+    if (!t) {
+        error = file + ": " + why;
+        return false;
+    }
+    o.frame = t->frame;
+    o.motifZoom = t->motifZoom;
+    o.rotate = t->rotate;
+    o.radius = t->radius;
+    o.feather = t->feather;
+    o.backgroundZoom = t->backgroundZoom;
+    o.marginX = t->marginX;
+    o.marginY = t->marginY;
+    o.round = t->roundMask;
+    o.noBackground = !t->backgroundCheck;
+    o.fill = t->fillColor;
+    o.smooth = t->smooth;
+    o.reduce = t->reduceMotif;
+    o.background = t->background;
+    o.backgroundTurns = t->backgroundTurns;
+    o.orientationMatched = t->orientationMatched;
+    o.backgroundFromTemplate = true;
+    return true;
+}
+
+bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& value,
+                   std::string& error) {
+    return TakeTemplate(value, o, error);
+}
+
+bool StoreBackground(RenderOptions& o, const std::string&, const std::string& value,
+                     std::string&) {
+    o.background = value;
+    o.backgroundTurns = 0;  // turns a template gave belong to its own background
+    o.backgroundFromTemplate = false;
+    return true;
+}
+
+bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::string&,
+                           std::string&) {
+    o.orientationMatched = true;
+    return true;
+}
+
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
-         "Hintergrund (Rahmen, Passepartout, Struktur)", Text(&RenderOptions::background)},
+         "Hintergrund (Rahmen, Passepartout, Struktur)", StoreBackground},
         {"-o", "--output", "ZIEL", "AUSGABE",
          "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
         {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
@@ -248,6 +295,13 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--ignore-profile", nullptr, nullptr,
          "eingebettete Farbprofile nicht nach sRGB umrechnen",
          Switch(&RenderOptions::ignoreProfile)},
+        {nullptr, "--match-orientation", nullptr, nullptr,
+         "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
+        {nullptr, "--template", "DATEI", nullptr,
+         "Rahmenvorlage anwenden; Optionen danach gehen ihr vor", StoreTemplate},
+        {nullptr, "--save-template", "DATEI", nullptr,
+         "Optionen und -b als Rahmenvorlage speichern, dann beenden",
+         Text(&RenderOptions::saveTemplate)},
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
         {nullptr, "--quality", "Q", nullptr, "Qualität für JPEG und WebP, 1 bis 100 (Vorgabe 92)",
@@ -278,6 +332,31 @@ std::string UsageLine() {
 }
 
 }  // namespace
+
+FramingTemplate DesignOf(const RenderOptions& o) {
+    auto stored = [](Field f, long double v) { return StoreFieldValue(SpecOf(f), v); };
+    auto storedIfSet = [&](Field f, const std::optional<long double>& v) {
+        return v ? std::optional<long double>(stored(f, *v)) : std::nullopt;
+    };
+    FramingTemplate t;
+    t.frame = stored(Field::RahmenEd, o.frame);
+    t.motifZoom = stored(Field::Zoom2Ed, o.motifZoom);
+    t.rotate = stored(Field::RotED, o.rotate);
+    t.radius = stored(Field::MaskRadiusEd, o.radius.value_or(0));
+    t.feather = storedIfSet(Field::Maskwidth, o.feather);
+    t.backgroundZoom = storedIfSet(Field::ZoomEd, o.backgroundZoom);
+    t.marginX = storedIfSet(Field::AdditionalEd, o.marginX);
+    t.marginY = storedIfSet(Field::AdditionalYED, o.marginY);
+    t.roundMask = o.round;
+    t.backgroundCheck = !o.noBackground;
+    t.fillColor = o.fill;
+    t.smooth = o.smooth;
+    t.reduceMotif = o.reduce;
+    t.background = o.background;
+    t.backgroundTurns = o.backgroundTurns;
+    t.orientationMatched = o.orientationMatched;
+    return t;
+}
 
 std::string RenderUsageText() {
     return UsageLine() + "Alle Optionen zeigt: " + kProgram + " --help\n";
@@ -333,6 +412,7 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
     }
     if (o.help) return o;
     if (o.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
+    else if (!o.saveTemplate.empty()) return o;  // no motif or output needed
     else if (o.output.empty()) error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
     else if (o.motifs.empty()) error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
@@ -351,6 +431,13 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 
 namespace {
 
+// The background file as read, and turned once more for motifs of the other orientation.
+struct Backgrounds {
+    dib asDesigned{};
+    dib turnedOnce{};
+    int fileWidth = 0, fileHeight = 0;
+};
+
 // What framing one motif came to: the message for a failure ("" when written), and whether
 // the failure was the motif's load.
 struct FrameOutcome {
@@ -359,15 +446,12 @@ struct FrameOutcome {
 };
 
 // Frames one motif into `session` and writes it. `warn` hears about a motif's unusable profile.
-FrameOutcome FrameOne(const RenderOptions& o, const dib& background, const std::string& motif,
-                      const std::filesystem::path& target,
+FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
+                      const std::string& motif, const std::filesystem::path& target,
                       const std::function<void(const std::string&)>& warn) {
     FramingSession session;
     if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
-    Parameters& p = session.params();
-    p.Set(Field::RahmenEd, o.frame);
-    p.Set(Field::Zoom2Ed, o.motifZoom);
-    p.Set(Field::RotED, o.rotate);
+    ApplyFitInputs(session, design);
     session.SetReduceAnswer(o.reduce);
 
     session.SetReadOptions(PictureReadOptions(o));
@@ -376,19 +460,11 @@ FrameOutcome FrameOne(const RenderOptions& o, const dib& background, const std::
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
     if (!session.OpenMotif(motif) || loadFailed)
         return {LoadFailureMessage(session.LastLoadFailure()), true};
-    session.UseSharedBackground(background);
-
-    if (o.feather) session.SetValue(Field::Maskwidth, *o.feather);
-    if (o.round) {
-        p.roundMask = true;
-        session.MakeMask();
-    }
-    if (o.radius) session.SetValue(Field::MaskRadiusEd, *o.radius);
-    if (o.noBackground) p.backgroundCheck = false;
-    if (o.backgroundZoom) session.SetValue(Field::ZoomEd, *o.backgroundZoom);
-    if (o.marginX) session.SetValue(Field::AdditionalEd, *o.marginX);
-    if (o.marginY) session.SetValue(Field::AdditionalYED, *o.marginY);
-    p.fillColor = o.fill;
+    const dib& motifImage = session.images().di;
+    const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
+                                         DibWidth(motifImage), DibHeight(motifImage));
+    session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned : bg.turnedOnce);
+    ApplyTemplateSettings(session.images(), session, design);
 
     if (!session.Render()) return {"Das Ergebnis ist leer oder zu groß."};
     SaveOptions save;
@@ -396,6 +472,21 @@ FrameOutcome FrameOne(const RenderOptions& o, const dib& background, const std::
     if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     const SaveResult saved = SavePicture(session.picture(), target.string(), save);
     return {saved.Ok() ? "" : SaveErrorMessage(saved.error)};
+}
+
+// Writes the template the options describe.
+int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
+    std::string error;
+    dib background = OpenTemplateBackground(o.background, error);
+    if (!background.poi) {
+        err << kProgram << ": " << o.background << ": " << error << "\n";
+        return 1;
+    }
+    FreeDib(background);  // only checked: a template never names a picture that cannot be read
+    error = WriteTemplate(DesignOf(o), o.saveTemplate);
+    if (error.empty()) return 0;
+    err << kProgram << ": " << o.saveTemplate << ": " << error << "\n";
+    return 1;
 }
 
 }  // namespace
@@ -407,19 +498,46 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         err << kProgram << ": " << name << ": " << message << "\n";
     };
 
-    const ReadResult background = ReadImageFile(o.background.c_str(), PictureReadOptions(o));
-    if (!background.image) {
-        report(o.background, LoadFailureMessage(background.failure));
+    if (!o.saveTemplate.empty()) return SaveTemplateOnly(o, err);
+
+    const FramingTemplate design = DesignOf(o);
+    Backgrounds bg;
+    std::string error;
+    BackgroundRead read;
+    bg.asDesigned = OpenTemplateBackground(o.background, error, PictureReadOptions(o), &read);
+    if (!bg.asDesigned.poi) {
+        if (o.backgroundFromTemplate) err << kProgram << ": " << error << "\n";  // names the file
+        else report(o.background, LoadFailureMessage(read.failure));
         return 1;
     }
-    if (background.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
+    if (read.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
     const auto warn = [&](const std::string& name) { report(name, kProfileWarning); };
+    bg.fileWidth = DibWidth(bg.asDesigned);
+    bg.fileHeight = DibHeight(bg.asDesigned);
+    if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
+        FreeDib(bg.asDesigned);
+        report(o.background, "Zu wenig Arbeitsspeicher.");
+        return 1;
+    }
+    if (o.orientationMatched) {
+        bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
+        if (!bg.turnedOnce.poi) {
+            FreeDib(bg.asDesigned);
+            report(o.background, "Zu wenig Arbeitsspeicher.");
+            return 1;
+        }
+    }
+    auto freeBackgrounds = [&] {
+        for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
+            if (d->poi) FreeDib(*d);
+    };
 
     if (o.motifs.size() > 1) {
         std::error_code ec;
         std::filesystem::create_directories(o.output, ec);
         if (!std::filesystem::is_directory(o.output)) {
             report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
+            freeBackgrounds();
             return 1;
         }
     }
@@ -436,7 +554,7 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
             const FrameOutcome outcome =
-                FrameOne(o, background.image.get(), motif, targets[std::size_t(i)], warn);
+                FrameOne(o, design, bg, motif, targets[std::size_t(i)], warn);
             if (!outcome.message.empty()) {
                 anyFailed = true;
                 report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
@@ -454,6 +572,8 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
+
+    freeBackgrounds();
     return anyFailed ? 1 : 0;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "loading/framing_template.h"
 #include "platform/imagelib/codecs/encoder.h"
 #include "platform/wintypes.h"
 
@@ -32,6 +33,13 @@ struct RenderOptions {
     bool reduce = false;
     bool ignoreOrientation = false;  // keep pictures as stored, not turned by their EXIF
     bool ignoreProfile = false;      // keep the numbers, not converted from their ICC profile
+    // Quarter turns for the background file, and whether its orientation has to match the
+    // motif's (unset: never turned for the motif). Both come from a template or options.
+    int backgroundTurns = 0;
+    std::optional<bool> orientationMatched;
+    bool backgroundFromTemplate = false;
+    bool smooth = false;       // carried through from a template
+    std::string saveTemplate;  // write this template instead of framing
 
     int quality = kDefaultQuality;  // JPEG and WebP, 1 to 100
     bool stripMetadata = false;     // the results carry none of the motif's EXIF, XMP and IPTC
@@ -51,6 +59,9 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 std::string RenderHelpText();
 // The short German usage lines shown after a bad option.
 std::string RenderUsageText();
+
+// The design the options describe, values stored as the fields store them.
+FramingTemplate DesignOf(const RenderOptions& options);
 
 // Frames every motif and writes the results. Messages go to `err`; `progress` enables the
 // "n/N name" lines. Returns the exit status: 0 when everything was written, 1 otherwise.

@@ -269,8 +269,40 @@ ReadResult WithFacts(ReadResult result, PhotoFacts (*facts)(Bytes), Bytes file) 
     return result;
 }
 
+// libpng allocates what some ancillary chunks declare before it reads them: an eXIf chunk's
+// length, an iCCP profile's size. So libpng gets the PNG without iCCP chunks (we read the
+// profile ourselves) and cut off before an ancillary chunk that runs past the end of the file
+// (its data is not there anyway). Nothing to change: an empty result.
+std::vector<std::uint8_t> SafeForLibpng(Bytes file) {
+    std::vector<std::uint8_t> kept;
+    std::size_t copied = 0;  // the file up to here is dealt with
+    bool changed = false;
+    ByteReader r(file, 8);
+    while (r.remaining() >= 12) {
+        const std::size_t start = r.pos();
+        const std::uint32_t length = r.u32be();
+        const Bytes type = r.rest().first(4);
+        const bool ancillary = (type[0] & 0x20) != 0;
+        const bool profile = StartsWith(type, "iCCP");
+        r.skip(std::size_t(length) + 8);      // type, data, CRC
+        if (r.failed() && !ancillary) break;  // a cut-off critical chunk is libpng's to judge
+        if (r.failed() || profile) {
+            kept.insert(kept.end(), file.begin() + std::ptrdiff_t(copied),
+                        file.begin() + std::ptrdiff_t(start));
+            copied = r.failed() ? file.size() : r.pos();
+            changed = true;
+            if (r.failed()) break;
+        }
+    }
+    if (!changed) return {};
+    kept.insert(kept.end(), file.begin() + std::ptrdiff_t(copied), file.end());
+    return kept;
+}
+
 ReadResult DecodePng(Bytes file, const ReadOptions&) {
-    return WithFacts(DecodeWithQt(file, "png", kPngPixelsPerByte), PngFacts, file);
+    const std::vector<std::uint8_t> safe = SafeForLibpng(file);
+    const Bytes forQt = safe.empty() ? file : Bytes(safe);
+    return WithFacts(DecodeWithQt(forQt, "png", kPngPixelsPerByte), PngFacts, file);
 }
 // Qt's GIF reader allocates the picture before it reports a size: the logical screen, widened
 // to take in the first frame. So that size is checked here first.

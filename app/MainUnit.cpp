@@ -424,7 +424,7 @@ void TMainForm::Hintergrundffnen1Click() {
 }
 
 void TMainForm::Ergebnisspeichernunter1Click() {
-    RunSaveCommand(*interaction_, this, bit_);
+    RunSaveCommand(*interaction_, this, bit_, &images_.motifFacts.metadata);
 }
 
 namespace {

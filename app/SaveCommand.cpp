@@ -18,15 +18,18 @@ QString WithFilterExtension(const QString& path, const QString& filter) {
     return path + QLatin1Char('.') + match.captured(1);
 }
 
-bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit) {
+bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit,
+                    const PhotoMetadata* metadata) {
     const QString filter = QString::fromStdString(SaveDialogFilter());
     const std::optional<SaveChoice> choice = interaction.SaveFile(owner, filter);
     if (!choice) return false;
     const QString path = WithFilterExtension(choice->path, choice->filter);
 
+    SaveOptions options;
+    options.metadata = metadata;
     const SaveResult result = [&] {
         const BusyCursor busy;
-        return SavePicture(bit, QFile::encodeName(path).toStdString());
+        return SavePicture(bit, QFile::encodeName(path).toStdString(), options);
     }();
     if (result.Ok()) return true;
     interaction.Message(owner, QString(), QString::fromStdString(SaveErrorMessage(result.error)),

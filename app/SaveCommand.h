@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "platform/gdi/surface.h"
+#include "platform/imagelib/photo_metadata.h"
 
 class QWidget;
 
@@ -17,6 +18,8 @@ QString WithFilterExtension(const QString& path, const QString& filter);
 
 // Asks for a file name (filter: the writable formats) and writes `bit` there safely. A failure
 // is shown as a message; an existing file is left as it was. True when a file was written.
-bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit);
+// The motif's metadata, if given, goes into formats that have a place for it.
+bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit,
+                    const PhotoMetadata* metadata = nullptr);
 
 }  // namespace lumivane

@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifdef LUMIVANE_FUZZ_DECODER
     // The reader is called whatever matches() says: it must refuse foreign bytes on its own.
     (void)lumivane::LUMIVANE_FUZZ_DECODER.matches(file);
-    const lumivane::ReadResult result = lumivane::LUMIVANE_FUZZ_DECODER.decode(file, {});
+    // With the metadata, so that a reader's EXIF and XMP blocks are parsed too.
+    lumivane::ReadOptions options;
+    options.readMetadata = true;
+    const lumivane::ReadResult result = lumivane::LUMIVANE_FUZZ_DECODER.decode(file, options);
 #else
     const lumivane::ReadResult result = lumivane::ReadImage(file);
 #endif

@@ -15,6 +15,7 @@
 
 #include "platform/imagelib/imagelib.h"
 #include "platform/imagelib/save_image.h"
+#include "tests/platform/imagelib/heif_files.h"
 
 namespace fs = std::filesystem;
 
@@ -296,7 +297,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path out = argv[1];
-    for (const char* target : {"bmp", "pcx", "iff", "tga", "open_dib", "photo_facts", "template"})
+    for (const char* target : {"bmp", "pcx", "iff", "tga", "heif", "open_dib", "photo_facts",
+                               "photo_metadata", "template"})
         fs::create_directories(out / target);
     // A framing template with every kind of value and an escaped, non-ASCII file name.
     std::ofstream(out / "template" / "design.lumivane")
@@ -386,6 +388,29 @@ int main(int argc, char** argv) {
             photo.insert(photo.begin() + 33, chunks.begin(), chunks.end());
         }
         WriteFile(out / "open_dib" / (std::string("photo-") + name), photo);
+        WriteFile(out / "photo_metadata" / (std::string("photo-") + name), photo);
+    }
+
+    // HEIC and AVIF from libheif's encoders (where this machine has them): one turned by its
+    // transform properties, one with transparency.
+    for (const auto format : {heif_compression_HEVC, heif_compression_AV1}) {
+        if (!imagelib_test::CanEncodeHeif(format)) continue;
+        const std::string ext = format == heif_compression_HEVC ? ".heic" : ".avif";
+        for (const bool alpha : {false, true}) {
+            imagelib_test::HeifRecipe recipe;
+            recipe.format = format;
+            recipe.alpha = alpha;
+            recipe.orientation = alpha ? heif_orientation_normal : heif_orientation_rotate_90_cw;
+            recipe.pixel = [](int x, int y) {
+                return imagelib_test::Rgba{std::uint8_t(x * 8), std::uint8_t(y * 10), 90,
+                                           std::uint8_t(x * 8 + y)};
+            };
+            const ByteVector bytes = imagelib_test::MakeHeif(recipe);
+            const std::string name = std::string(alpha ? "alpha" : "turned") + ext;
+            WriteFile(out / "heif" / name, bytes);
+            WriteFile(out / "open_dib" / name, bytes);
+            WriteFile(out / "photo_metadata" / name, bytes);
+        }
     }
 
     // A seed our reader refuses would only teach the fuzzer the refusal path. Templates are

@@ -17,8 +17,10 @@ void ReportLoadFailure(FramingHost& host, const std::string& fname, ReadFailure 
 
 }  // namespace
 
-ReadResult ReadPicture(FramingHost& host, const std::string& fname) {
-    ReadResult read = ReadImageFile(fname.c_str(), host.PictureReadOptions());
+ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata) {
+    ReadOptions options = host.PictureReadOptions();
+    options.readMetadata = withMetadata;
+    ReadResult read = ReadImageFile(fname.c_str(), options);
     if (!read.image)
         ReportLoadFailure(host, fname, read.failure);
     else if (read.profile == ProfileUse::Unusable)
@@ -27,7 +29,7 @@ ReadResult ReadPicture(FramingHost& host, const std::string& fname) {
 }
 
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname) {
-    ReadResult read = ReadPicture(host, fname);
+    ReadResult read = ReadPicture(host, fname, true);
     if (!read.image) return false;
     OwnedDib tmp = std::move(read.image);
 

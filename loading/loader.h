@@ -64,9 +64,10 @@ class FramingHost {
 // tells the host and changes nothing. Returns whether the motif was replaced.
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname);
 
-// Reads a picture as the host wants it (ReadImageFile with its options). On failure tells the
-// host why and that it failed; an unusable colour profile is noted.
-ReadResult ReadPicture(FramingHost& host, const std::string& fname);
+// Reads a picture as the host wants it (ReadImageFile with its options), with its EXIF, XMP and
+// IPTC when asked (a motif's go into the saved result). On failure tells the host why and that
+// it failed; an unusable colour profile is noted.
+ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata = false);
 
 // Loads the background at its own depth, refits it and renders. On failure tells the host and
 // changes nothing.

@@ -4,9 +4,10 @@
 
 namespace lumivane {
 
-SaveResult SavePicture(const Surface& picture, const std::string& path) {
+SaveResult SavePicture(const Surface& picture, const std::string& path,
+                       const SaveOptions& options) {
     const Bgrx32View view{picture.Width(), picture.Height(), picture.Stride(), picture.Bits()};
-    return SaveImage(path, view);
+    return SaveImage(path, view, options);
 }
 
 std::string WritableExtensionList() {

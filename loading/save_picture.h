@@ -10,8 +10,10 @@
 namespace lumivane {
 
 // Writes the full-size picture (blue, green, red; the fourth byte is not written) in the format
-// the path's extension names. An existing file is replaced only by a complete new one.
-SaveResult SavePicture(const Surface& picture, const std::string& path);
+// the path's extension names. An existing file is replaced only by a complete new one. The
+// options choose the quality of lossy formats and the photo metadata the file carries.
+SaveResult SavePicture(const Surface& picture, const std::string& path,
+                       const SaveOptions& options = {});
 
 // "jpg, jif, jpeg, png, ..." for help texts and messages.
 std::string WritableExtensionList();

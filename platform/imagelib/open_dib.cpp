@@ -11,6 +11,7 @@
 #include "platform/imagelib/colour_profile.h"
 #include "platform/imagelib/imagelib.h"
 #include "platform/imagelib/orientation.h"
+#include "platform/imagelib/photo_metadata.h"
 
 namespace {
 
@@ -97,6 +98,8 @@ lumivane::ReadResult lumivane::ReadImage(Bytes file, const ReadOptions& options)
                 return result;
             }
             ShowAsSeen(result, options);
+            if (options.readMetadata && result.facts.metadata.Empty())
+                result.facts.metadata = ReadPhotoMetadata(file);
             return result;
         }
     } catch (const std::bad_alloc&) {

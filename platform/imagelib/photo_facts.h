@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/imagelib/photo_metadata.h"
+
 struct PhotoFacts {
     // EXIF orientation as stored in the file, 1-8; 1 when the file has none or an invalid one.
     int orientation = 1;
     // The embedded ICC profile, byte for byte; empty when the file has none.
     std::vector<std::uint8_t> iccProfile;
+    // EXIF, XMP and IPTC, when the reading asked for them.
+    lumivane::PhotoMetadata metadata;
 };

@@ -32,6 +32,8 @@ enum class ProfileUse {
 struct ReadOptions {
     bool applyOrientation = true;  // turn the picture upright by its EXIF orientation
     bool applyProfile = true;      // convert from an embedded ICC profile to sRGB
+    // Keep the photo's EXIF, XMP and IPTC in the facts (a motif's go into the saved result).
+    bool readMetadata = false;
 };
 
 struct ReadResult {

@@ -95,12 +95,16 @@ int CreateTemporary(const std::string& folder, const std::string& base, std::str
     return -EEXIST;
 }
 
-// Encodes and makes the data durable; the picture is in `fd` when this succeeds.
-SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture) {
+// Encodes, adds the metadata and makes the data durable; the picture is in `fd` when this
+// succeeds.
+SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture,
+                    const SaveOptions& options) {
     EncodeResult encoded;
     OutputFile out(fd);
     try {
-        encoded = encoder.encode(picture, out);
+        encoded = encoder.encodeAtQuality && options.quality != kDefaultQuality
+                      ? encoder.encodeAtQuality(picture, out, options.quality)
+                      : encoder.encode(picture, out);
         out.Flush();
     } catch (const std::bad_alloc&) {
         return Failure(SaveError::kOutOfMemory, ENOMEM);
@@ -112,6 +116,11 @@ SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture) {
     if (encoded == EncodeResult::kTooLarge) return Failure(SaveError::kTooLarge);
     if (encoded != EncodeResult::kOk) return Failure(SaveError::kEncoderFailed);
     if (::ftruncate(fd, off_t(out.Size())) != 0) return SystemFailure(errno);
+    if (options.metadata && encoder.carriesMetadata) {
+        const int error =
+            WritePhotoMetadata(fd, out.Size(), *options.metadata, picture.width, picture.height);
+        if (error != 0) return SystemFailure(error);
+    }
     if (::fsync(fd) != 0) return SystemFailure(errno);
     return {};
 }
@@ -176,11 +185,12 @@ SaveResult WriteBytes(int fd, std::string_view bytes) {
 
 }  // namespace
 
-SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
+SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
+                     const SaveOptions& options) {
     const Encoder* encoder = EncoderForFileName(path);
     if (!encoder) return Failure(SaveError::kUnknownFormat);
     if (picture.Empty()) return Failure(SaveError::kEmptyPicture);
-    return SaveThrough(path, [&](int fd) { return WriteAll(fd, *encoder, picture); });
+    return SaveThrough(path, [&](int fd) { return WriteAll(fd, *encoder, picture, options); });
 }
 
 SaveResult SaveBytes(const std::string& path, std::string_view bytes) {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/imagelib/codecs/encoder.h"
+#include "platform/imagelib/photo_metadata.h"
 
 namespace lumivane {
 
@@ -39,8 +40,16 @@ struct SaveResult {
     bool Ok() const { return error == SaveError::kNone; }
 };
 
+struct SaveOptions {
+    int quality = kDefaultQuality;  // 1 to 100, for JPEG and WebP
+    // Written into formats that have a place for it; none (or empty) leaves the file as the
+    // encoder wrote it.
+    const PhotoMetadata* metadata = nullptr;
+};
+
 // Writes the picture in the format that the extension of `path` names (case does not matter).
-SaveResult SaveImage(const std::string& path, const Bgrx32View& picture);
+SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
+                     const SaveOptions& options = {});
 
 // Writes `bytes` as the whole file, with the same safe replacement as SaveImage.
 SaveResult SaveBytes(const std::string& path, std::string_view bytes);

@@ -17,6 +17,9 @@
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
 #include "tests/app/scripted_interaction.h"
+#include "tests/platform/imagelib/heif_files.h"
+
+#include <exiv2/exiv2.hpp>
 
 using namespace lumivane;
 
@@ -452,4 +455,58 @@ TEST_F(MainFormTest, SavingWritesTheFullPictureNotThePreview) {
     w.Ergebnisspeichernunter1->trigger();
     EXPECT_EQ(dialogs->saveFilters.size(), 2u);
     EXPECT_TRUE(dialogs->messages.empty());
+}
+
+// A phone's portrait photo: HEIC, stored lying on its side with a transform property to turn it.
+// It opens upright, and the saved JPEG carries its date, camera and author.
+TEST_F(MainFormTest, APhonesHeicOpensUprightAndItsMetadataGoesIntoTheSavedJpeg) {
+    if (!imagelib_test::CanEncodeHeif(heif_compression_HEVC))
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    Exiv2::ExifData exif;
+    exif["Exif.Photo.DateTimeOriginal"] = "2025:05:01 09:30:00";
+    exif["Exif.Image.Model"] = "Testtelefon 15";
+    exif["Exif.Image.Artist"] = "Anna Schäfer";
+    exif["Exif.Image.Orientation"] = std::uint16_t(6);
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    imagelib_test::HeifRecipe recipe;
+    recipe.width = 64;
+    recipe.height = 48;
+    recipe.orientation = heif_orientation_rotate_90_cw;
+    recipe.exif.assign(blob.begin(), blob.end());
+    recipe.pixel = [](int x, int) {
+        return x < 32 ? imagelib_test::Rgba{200, 30, 30, 255}
+                      : imagelib_test::Rgba{30, 30, 200, 255};
+    };
+    const auto heic = imagelib_test::MakeHeif(recipe);
+    ASSERT_FALSE(heic.empty());
+    QFile file(dir.filePath("IMG_0001.HEIC"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(heic.data()), qint64(heic.size()));
+    file.close();
+
+    PutStartupPictures();
+    TMainForm& w = Make();
+    w.openfilenow(file.fileName());
+    EXPECT_TRUE(dialogs->messages.empty());
+    ASSERT_EQ(MotifSize(), QSize(48, 64));
+    // Stored left half red: turned clockwise, red is on top.
+    const COLORREF top = getpixel(form->images().di, 24, 8);
+    const COLORREF bottom = getpixel(form->images().di, 24, 56);
+    EXPECT_GT(GetRValue(top), 150);
+    EXPECT_GT(GetBValue(bottom), 150);
+    // A background brings no metadata of its own along.
+    w.openbkgndfilenow(Picture("rahmen.png", 300, 300));
+
+    dialogs->saveFiles = {SaveChoice{dir.filePath("ergebnis.jpg"), "JPEG-Bild (*.jpg)"}};
+    w.SaveBtn->click();
+    EXPECT_TRUE(dialogs->messages.empty());
+    auto saved = Exiv2::ImageFactory::open(dir.filePath("ergebnis.jpg").toStdString());
+    saved->readMetadata();
+    Exiv2::ExifData& out = saved->exifData();
+    EXPECT_EQ(out["Exif.Photo.DateTimeOriginal"].toString(), "2025:05:01 09:30:00");
+    EXPECT_EQ(out["Exif.Image.Model"].toString(), "Testtelefon 15");
+    EXPECT_EQ(out["Exif.Image.Artist"].toString(), "Anna Schäfer");
+    EXPECT_EQ(out["Exif.Image.Orientation"].toLong(), 1);
+    EXPECT_EQ(out["Exif.Photo.PixelXDimension"].toLong(), w.bit().Width());
 }

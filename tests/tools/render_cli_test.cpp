@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <exiv2/exiv2.hpp>
+
 #include "image/Zerlin.h"
 #include "tests/platform/imagelib/photo_files.h"
 #include "loading/save_picture.h"
@@ -229,6 +231,9 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
         {"-b", background_, "-o", Path("a.xyz"), motif_},
         {"-j", "0", "-b", background_, "-o", Path("a.jpg"), motif_},
         {"--format", "doc", "-b", background_, "-o", Path("d"), motif_, motif_},
+        {"--quality", "0", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--quality", "101", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--quality", "80.5", "-b", background_, "-o", Path("a.jpg"), motif_},
         {"--rotate"},
     };
     for (const auto& args : bad) {
@@ -238,6 +243,42 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("--no-background"), std::string::npos);
     EXPECT_NE(out_.str().find("Füllfarbe"), std::string::npos);
+}
+
+// A photo's metadata travels into the result unless stripped; the quality reaches the encoder.
+TEST_F(RenderCli, MetadataAndQualityReachTheResult) {
+    Surface photo;
+    ASSERT_TRUE(photo.SetSize(120, 80));
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120 * 4; ++x) photo.ScanLine(y)[x] = BYTE((x * 13 + y * 29) % 256);
+    const std::string motif = Path("foto.jpg");
+    ASSERT_TRUE(SavePicture(photo, motif).Ok());
+    {
+        auto image = Exiv2::ImageFactory::open(motif);
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Model"] = "Testkamera";
+        exif["Exif.Image.Artist"] = "Anna Schäfer";
+        image->setExifData(exif);
+        image->writeMetadata();
+    }
+    auto exifOf = [](const std::string& path) {
+        auto image = Exiv2::ImageFactory::open(path);
+        image->readMetadata();
+        return image->exifData();
+    };
+
+    const std::string kept = Path("kept.jpg"), stripped = Path("stripped.jpg"),
+                      rough = Path("rough.jpg");
+    ASSERT_EQ(Run({"-b", background_, "-o", kept, motif}), 0) << err_.str();
+    ASSERT_EQ(Run({"--strip-metadata", "-b", background_, "-o", stripped, motif}), 0);
+    ASSERT_EQ(Run({"--quality", "20", "--strip-metadata", "-b", background_, "-o", rough, motif}),
+              0);
+    Exiv2::ExifData exif = exifOf(kept);
+    EXPECT_EQ(exif["Exif.Image.Model"].toString(), "Testkamera");
+    EXPECT_EQ(exif["Exif.Image.Artist"].toString(), "Anna Schäfer");
+    EXPECT_EQ(exif["Exif.Photo.PixelXDimension"].toLong(), Result(kept).width());
+    EXPECT_TRUE(exifOf(stripped).empty());
+    EXPECT_LT(fs::file_size(rough), fs::file_size(stripped));
 }
 
 // Two results read back agree in size and every pixel.

@@ -202,6 +202,18 @@ bool StoreJobs(RenderOptions& o, const std::string& option, const std::string& v
     return true;
 }
 
+bool StoreQuality(RenderOptions& o, const std::string& option, const std::string& value,
+                  std::string& error) {
+    long double q = 0;
+    if (!StoreNumber(option, value, q, error)) return false;
+    if (q < 1 || q > 100 || q != static_cast<long double>(static_cast<int>(q))) {
+        error = "Bei " + option + " wird eine ganze Zahl von 1 bis 100 erwartet.";
+        return false;
+    }
+    o.quality = static_cast<int>(q);
+    return true;
+}
+
 // Takes over every setting of a template file; options after it override them again.
 bool TakeTemplate(const std::string& file, RenderOptions& o, std::string& error) {
     std::string why;
@@ -298,6 +310,11 @@ const std::vector<OptionRow>& OptionTable() {
          Text(&RenderOptions::saveTemplate)},
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
+        {nullptr, "--quality", "Q", nullptr, "Qualität für JPEG und WebP, 1 bis 100 (Vorgabe 92)",
+         StoreQuality},
+        {nullptr, "--strip-metadata", nullptr, nullptr,
+         "ohne EXIF, XMP und IPTC des Motivs (Aufnahmedatum, Kamera, Urheber ...)",
+         Switch(&RenderOptions::stripMetadata)},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
          StoreJobs},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
@@ -471,7 +488,10 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
         outcome.message = "Das Ergebnis ist leer oder zu groß.";
         return outcome;
     }
-    const SaveResult saved = SavePicture(session.picture(), target.string());
+    SaveOptions save;
+    save.quality = o.quality;
+    if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
+    const SaveResult saved = SavePicture(session.picture(), target.string(), save);
     if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);
     return outcome;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "loading/framing_template.h"
+#include "platform/imagelib/codecs/encoder.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -40,9 +41,12 @@ struct RenderOptions {
     bool smooth = false;       // high quality; from --smooth or a template
     std::string saveTemplate;  // write this template instead of framing
 
+    int quality = kDefaultQuality;  // JPEG and WebP, 1 to 100
+    bool stripMetadata = false;     // the results carry none of the motif's EXIF, XMP and IPTC
+
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;
-    int jobs = 0;                // 0: all cores
+    int jobs = 0;  // 0: all cores
     bool help = false;
 };
 

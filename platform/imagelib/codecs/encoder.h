@@ -36,7 +36,15 @@ struct Encoder {
     const char* name;        // German name for the save dialog, e.g. "JPEG-Bild"
     const char* extensions;  // lower-case, blank-separated, without dots; the first is the default
     EncodeResult (*encode)(const Bgrx32View& picture, OutputFile& out);
+    // Lossy formats only: the same at a quality of 1 to 100 (encode uses kDefaultQuality).
+    EncodeResult (*encodeAtQuality)(const Bgrx32View& picture, OutputFile& out,
+                                    int quality) = nullptr;
+    // True when the format has a place for EXIF, XMP and IPTC.
+    bool carriesMetadata = false;
 };
+
+// The quality lossy formats are written at unless asked otherwise.
+constexpr int kDefaultQuality = 92;
 
 // Every writer, in the order the save dialog offers them.
 std::span<const Encoder> Encoders();

@@ -8,12 +8,12 @@ namespace lumivane {
 namespace {
 
 constexpr Encoder kEncoders[] = {
-    {"JPEG-Bild", "jpg jif jpeg", WriteJpeg},
-    {"PNG-Bild", "png", WritePng},
+    {"JPEG-Bild", "jpg jif jpeg", WriteJpeg, WriteJpegAtQuality, true},
+    {"PNG-Bild", "png", WritePng, nullptr, true},
     {"Windows-Bitmap", "bmp dib", WriteBmp},
     {"Windows-Bitmap, lauflängenkodiert", "rle", WriteRleBmp},
-    {"TIFF-Bild", "tif tiff", WriteTiff},
-    {"WebP-Bild", "webp", WriteWebp},
+    {"TIFF-Bild", "tif tiff", WriteTiff, nullptr, true},
+    {"WebP-Bild", "webp", WriteWebp, WriteWebpAtQuality, true},
     {"GIF-Bild (256 Farben)", "gif", WriteGif},
     {"Targa-Bild", "tga", WriteTga},
     {"PCX-Bild", "pcx", WritePcx},

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/imagelib/codecs/decoder.h"
+#include "platform/imagelib/codecs/heif.h"
 #include "platform/imagelib/codecs/own_formats.h"
 
 namespace lumivane {
@@ -17,8 +18,8 @@ extern const Decoder kWebpDecoder;
 
 std::span<const Decoder> Decoders() {
     static const std::array table{
-        kBmpDecoder,  kJpegDecoder, kPngDecoder, kGifDecoder, kTiffDecoder,
-        kWebpDecoder, kJp2Decoder,  kIffDecoder, kPcxDecoder, kTgaDecoder,
+        kBmpDecoder,  kJpegDecoder, kPngDecoder, kGifDecoder, kTiffDecoder, kWebpDecoder,
+        kHeifDecoder, kJp2Decoder,  kIffDecoder, kPcxDecoder, kTgaDecoder,
     };
     return table;
 }

@@ -1,7 +1,7 @@
-// JPEG through libjpeg-turbo: quality 92, no chroma subsampling. The compressor reads the
-// picture's blue-green-red-x rows directly, so no copy is made. Standard Huffman tables: optimised
-// ones would make libjpeg keep every coefficient of the picture (1.5 times its size in memory)
-// and take almost three times as long, for files some 15 % smaller.
+// JPEG through libjpeg-turbo: quality 92 unless asked otherwise, no chroma subsampling. The
+// compressor reads the picture's blue-green-red-x rows directly, so no copy is made. Standard
+// Huffman tables: optimised ones would make libjpeg keep every coefficient of the picture (1.5
+// times its size in memory) and take almost three times as long, for files some 15 % smaller.
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
@@ -14,7 +14,6 @@ namespace lumivane {
 
 namespace {
 
-constexpr int kQuality = 92;
 constexpr int kMaxSide = JPEG_MAX_DIMENSION;
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -54,7 +53,7 @@ void TermDestination(j_compress_ptr info) {
 }
 
 // Kept free of objects with destructors: the error path leaves through longjmp.
-bool Compress(const Bgrx32View& picture, Destination& dest, ErrorManager& errors) {
+bool Compress(const Bgrx32View& picture, Destination& dest, ErrorManager& errors, int quality) {
     jpeg_compress_struct info;
     info.err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = OnError;
@@ -70,7 +69,7 @@ bool Compress(const Bgrx32View& picture, Destination& dest, ErrorManager& errors
     info.input_components = 4;
     info.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, kQuality, TRUE);
+    jpeg_set_quality(&info, quality, TRUE);
     for (int c = 0; c < info.num_components; ++c) {
         info.comp_info[c].h_samp_factor = 1;
         info.comp_info[c].v_samp_factor = 1;
@@ -93,6 +92,10 @@ bool Compress(const Bgrx32View& picture, Destination& dest, ErrorManager& errors
 }  // namespace
 
 EncodeResult WriteJpeg(const Bgrx32View& picture, OutputFile& out) {
+    return WriteJpegAtQuality(picture, out, kDefaultQuality);
+}
+
+EncodeResult WriteJpegAtQuality(const Bgrx32View& picture, OutputFile& out, int quality) {
     if (picture.width > kMaxSide || picture.height > kMaxSide) return EncodeResult::kTooLarge;
     Destination dest{};
     dest.out = &out;
@@ -101,7 +104,7 @@ EncodeResult WriteJpeg(const Bgrx32View& picture, OutputFile& out) {
     dest.pub.empty_output_buffer = EmptyBuffer;
     dest.pub.term_destination = TermDestination;
     ErrorManager errors;
-    return Compress(picture, dest, errors) ? EncodeResult::kOk : EncodeResult::kFailed;
+    return Compress(picture, dest, errors, quality) ? EncodeResult::kOk : EncodeResult::kFailed;
 }
 
 }  // namespace lumivane

@@ -14,7 +14,6 @@ namespace lumivane {
 namespace {
 
 constexpr int kWebpMaxSide = 16383;
-constexpr int kWebpQuality = 92;
 // zlib level 1 on Qt's 0-100 scale: about five times faster than the default level for a
 // full-size photo, at some 15 % more bytes.
 constexpr int kPngCompression = 12;
@@ -83,9 +82,13 @@ EncodeResult WriteTiff(const Bgrx32View& picture, OutputFile& out) {
 }
 
 EncodeResult WriteWebp(const Bgrx32View& picture, OutputFile& out) {
+    return WriteWebpAtQuality(picture, out, kDefaultQuality);
+}
+
+EncodeResult WriteWebpAtQuality(const Bgrx32View& picture, OutputFile& out, int quality) {
     if (picture.width > kWebpMaxSide || picture.height > kWebpMaxSide)
         return EncodeResult::kTooLarge;
-    return WriteWithQt(picture, out, "webp", kWebpQuality, -1);
+    return WriteWithQt(picture, out, "webp", quality, -1);
 }
 
 }  // namespace lumivane

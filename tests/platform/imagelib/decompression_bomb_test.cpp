@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codec_test_util.h"
+#include "heif_files.h"
 #include "image_files.h"
 #include "platform/imagelib/save_image.h"
 
@@ -166,6 +167,35 @@ TEST(DecompressionBombs, OwnRunLengthFormatsAreRefusedQuickly) {
     tga.u8(0).u8(0).u8(11).fill(5).u16le(0).u16le(0).u16le(kSide).u16le(kSide).u8(8).u8(0);
     for (int i = 0; i < 64; ++i) tga.u8(0xFF).u8(0);
     ExpectRefusedQuickly(tga.bytes, "TGA RLE");
+}
+
+TEST(DecompressionBombs, HeifAndAvifAreRefusedQuickly) {
+    int encoders = 0;
+    for (const auto format : {heif_compression_HEVC, heif_compression_AV1}) {
+        if (!imagelib_test::CanEncodeHeif(format)) continue;
+        ++encoders;
+        imagelib_test::HeifRecipe recipe;
+        recipe.format = format;
+        recipe.width = recipe.height = 8;
+        recipe.pixel = [](int, int) { return imagelib_test::Rgba{128, 128, 128, 255}; };
+        const ByteVector small = imagelib_test::MakeHeif(recipe);
+        ASSERT_FALSE(small.empty());
+        const std::string name = format == heif_compression_HEVC ? "HEIC" : "AVIF";
+        ASSERT_TRUE(DecodedImage(DecodeImage(Bytes(small.data(), small.size()))).ok()) << name;
+        // The image spatial extents property declares the size; the coded picture stays 8 x 8.
+        for (const auto& [width, height] : {std::pair{kSide, kSide}, std::pair{70000u, 8u}}) {
+            ByteVector bomb = small;
+            const ByteVector ispe = {'i', 's', 'p', 'e'};
+            for (auto at = std::search(bomb.begin(), bomb.end(), ispe.begin(), ispe.end());
+                 at != bomb.end(); at = std::search(at + 1, bomb.end(), ispe.begin(), ispe.end())) {
+                PutBe(bomb, std::size_t(at - bomb.begin()) + 8, width, 4);
+                PutBe(bomb, std::size_t(at - bomb.begin()) + 12, height, 4);
+            }
+            ExpectRefusedQuickly(bomb, name + " declaring " + std::to_string(width) + " x " +
+                                           std::to_string(height));
+        }
+    }
+    if (encoders == 0) GTEST_SKIP() << "libheif has no HEVC or AV1 encoder here";
 }
 
 // Files big enough to hold what they declare, so that the side and pixel limits themselves must

@@ -35,10 +35,9 @@ std::uint32_t SurfacePixel(COLORREF color) {
 void Surface::Fill(COLORREF color) {
     if (Empty()) return;
     const std::uint32_t px = SurfacePixel(color);
-    // A large surface is filled from both cores: one core alone does not saturate the memory.
+    // A large surface is filled from several cores: one core alone does not saturate the memory.
     constexpr std::int64_t kRowsPerChunk = 16;
-    constexpr std::int64_t kMinPixelsToSplit = std::int64_t(1) << 20;
-    ForChunks(height_, kRowsPerChunk, std::int64_t(width_) * height_ >= kMinPixelsToSplit,
+    ForChunks(height_, kRowsPerChunk, std::int64_t(width_) * height_ >= SplitThresholds::kFill,
               [&](std::int64_t begin, std::int64_t end) {
                   auto* p = reinterpret_cast<std::uint32_t*>(ScanLine(int(begin)));
                   std::fill(p, p + std::size_t(width_) * std::size_t(end - begin), px);

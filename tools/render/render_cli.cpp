@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -78,43 +79,175 @@ std::vector<std::filesystem::path> OutputPaths(const RenderOptions& o) {
     return paths;
 }
 
+// One row per option: the parser, the German --help and the usage line all come from here.
+struct OptionRow {
+    const char* shortName;  // "-b", or nullptr
+    const char* longName;   // "--background"
+    const char* valueName;  // what follows the option in --help; nullptr for a switch
+    const char* usageName;  // for the options the usage line requires, e.g. "HINTERGRUND"
+    std::string help;
+    // Stores `value` (empty for a switch). False, with `error` set, when it is not acceptable.
+    std::function<bool(RenderOptions& o, const std::string& option, const std::string& value,
+                       std::string& error)>
+        apply;
+};
+
+using Apply = decltype(OptionRow::apply);
+
+bool StoreNumber(const std::string& option, const std::string& text, long double& into,
+                 std::string& error) {
+    const auto v = ParseNumber(text);
+    if (!v) {
+        error = "Bei " + option + " wird eine Zahl erwartet, nicht \"" + text + "\".";
+        return false;
+    }
+    into = *v;
+    return true;
+}
+
+Apply Number(long double RenderOptions::*member) {
+    return [member](RenderOptions& o, const std::string& option, const std::string& value,
+                    std::string& error) { return StoreNumber(option, value, o.*member, error); };
+}
+
+Apply OptionalNumber(std::optional<long double> RenderOptions::*member) {
+    return [member](RenderOptions& o, const std::string& option, const std::string& value,
+                    std::string& error) {
+        long double v = 0;
+        if (!StoreNumber(option, value, v, error)) return false;
+        o.*member = v;
+        return true;
+    };
+}
+
+Apply Text(std::string RenderOptions::*member) {
+    return [member](RenderOptions& o, const std::string&, const std::string& value, std::string&) {
+        o.*member = value;
+        return true;
+    };
+}
+
+Apply Switch(bool RenderOptions::*member) {
+    return [member](RenderOptions& o, const std::string&, const std::string&, std::string&) {
+        o.*member = true;
+        return true;
+    };
+}
+
+bool StoreFill(RenderOptions& o, const std::string&, const std::string& value, std::string& error) {
+    const auto c = ParseColor(value);
+    if (!c) {
+        error = "Die Füllfarbe wird als #RRGGBB angegeben, nicht \"" + value + "\".";
+        return false;
+    }
+    o.fill = *c;
+    return true;
+}
+
+bool StoreFormat(RenderOptions& o, const std::string&, const std::string& value,
+                 std::string& error) {
+    o.format = Lower(value);
+    if (!o.format.empty() && o.format[0] == '.') o.format.erase(0, 1);
+    if (!FindEncoder(o.format)) {
+        error = "Das Format \"" + o.format + "\" kann nicht geschrieben werden (" +
+                WritableExtensionList() + ").";
+        return false;
+    }
+    o.formatGiven = true;
+    return true;
+}
+
+bool StoreJobs(RenderOptions& o, const std::string& option, const std::string& value,
+               std::string& error) {
+    long double n = 0;
+    if (!StoreNumber(option, value, n, error)) return false;
+    if (n < 1 || n > 1024 || n != static_cast<long double>(static_cast<int>(n))) {
+        error = "Bei " + option + " wird eine ganze Zahl ab 1 erwartet.";
+        return false;
+    }
+    o.jobs = static_cast<int>(n);
+    return true;
+}
+
+const std::vector<OptionRow>& OptionTable() {
+    static const std::vector<OptionRow> table{
+        {"-b", "--background", "DATEI", "HINTERGRUND",
+         "Hintergrund (Rahmen, Passepartout, Struktur)", Text(&RenderOptions::background)},
+        {"-o", "--output", "ZIEL", "AUSGABE",
+         "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
+        {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
+         Number(&RenderOptions::frame)},
+        {nullptr, "--motif-zoom", "P", nullptr, "Motiv in % (Vorgabe 100)",
+         Number(&RenderOptions::motifZoom)},
+        {nullptr, "--rotate", "GRAD", nullptr,
+         "Drehung des Motivs gegen den Uhrzeigersinn (Vorgabe 5)", Number(&RenderOptions::rotate)},
+        {nullptr, "--feather", "PX", nullptr, "Maskenbreite (Vorgabe: Motivbreite / 50)",
+         OptionalNumber(&RenderOptions::feather)},
+        {nullptr, "--round", nullptr, nullptr, "runde statt rechteckiger Maske",
+         Switch(&RenderOptions::round)},
+        {nullptr, "--radius", "PX", nullptr,
+         "Maskenradius: vergrößert oder verkleinert die runde Maske",
+         OptionalNumber(&RenderOptions::radius)},
+        {nullptr, "--no-background", nullptr, nullptr,
+         "ohne Hintergrundbild, nur Motiv und Füllfarbe", Switch(&RenderOptions::noBackground)},
+        {nullptr, "--background-zoom", "P", nullptr,
+         "Hintergrund in % (statt der automatischen Anpassung)",
+         OptionalNumber(&RenderOptions::backgroundZoom)},
+        {nullptr, "--margin-x", "PX", nullptr, "zusätzliche Breite je Seite (negativ: beschneiden)",
+         OptionalNumber(&RenderOptions::marginX)},
+        {nullptr, "--margin-y", "PX", nullptr, "zusätzliche Höhe je Seite (negativ: beschneiden)",
+         OptionalNumber(&RenderOptions::marginY)},
+        {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
+        {nullptr, "--reduce", nullptr, nullptr,
+         "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+        {nullptr, "--format", "ENDUNG", nullptr,
+         "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
+        {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
+         StoreJobs},
+        {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
+    };
+    return table;
+}
+
+const OptionRow* FindOption(const std::string& name) {
+    for (const OptionRow& row : OptionTable()) {
+        if (name == row.longName || (row.shortName && name == row.shortName)) return &row;
+    }
+    return nullptr;
+}
+
+std::string UsageLine() {
+    std::string line = std::string("Aufruf: ") + kProgram + " [Optionen]";
+    for (const OptionRow& row : OptionTable()) {
+        if (row.usageName) line += std::string(" ") + row.shortName + " " + row.usageName;
+    }
+    return line + " MOTIV...\n";
+}
+
 }  // namespace
 
 std::string RenderUsageText() {
-    return std::string("Aufruf: ") + kProgram +
-           " [Optionen] -b HINTERGRUND -o AUSGABE MOTIV...\n"
-           "Alle Optionen zeigt: " + kProgram + " --help\n";
+    return UsageLine() + "Alle Optionen zeigt: " + kProgram + " --help\n";
 }
 
 std::string RenderHelpText() {
+    constexpr std::size_t kHelpColumn = 22;  // where the explanations start, after two spaces
     std::ostringstream s;
-    s << "Aufruf: " << kProgram << " [Optionen] -b HINTERGRUND -o AUSGABE MOTIV...\n"
-      << "\n"
+    s << UsageLine() << "\n"
       << "Setzt jedes MOTIV (Foto) in den Rahmen HINTERGRUND, wie es das Programmfenster tut:\n"
       << "Der Hintergrund wird automatisch an das Motiv angepasst, das Motiv gedreht und\n"
       << "weich überblendet. Mit einem Motiv ist AUSGABE die Bilddatei (ihre Endung wählt das\n"
       << "Format), mit mehreren ein Ordner, in den jedes Ergebnis unter dem Namen seines\n"
       << "Motivs geschrieben wird.\n"
-      << "\n"
-      << "  -b, --background DATEI  Hintergrund (Rahmen, Passepartout, Struktur)\n"
-      << "  -o, --output ZIEL       Ergebnisdatei oder, bei mehreren Motiven, Ordner\n"
-      << "  --frame P               Rahmen in % des Motivs (Vorgabe 130)\n"
-      << "  --motif-zoom P          Motiv in % (Vorgabe 100)\n"
-      << "  --rotate GRAD           Drehung des Motivs gegen den Uhrzeigersinn (Vorgabe 5)\n"
-      << "  --feather PX            Maskenbreite (Vorgabe: Motivbreite / 50)\n"
-      << "  --round                 runde statt rechteckiger Maske\n"
-      << "  --radius PX             Maskenradius: vergrößert oder verkleinert die runde Maske\n"
-      << "  --no-background         ohne Hintergrundbild, nur Motiv und Füllfarbe\n"
-      << "  --background-zoom P     Hintergrund in % (statt der automatischen Anpassung)\n"
-      << "  --margin-x PX           zusätzliche Breite je Seite (negativ: beschneiden)\n"
-      << "  --margin-y PX           zusätzliche Höhe je Seite (negativ: beschneiden)\n"
-      << "  --fill '#RRGGBB'        Füllfarbe (Vorgabe #FFFFFF, weiß)\n"
-      << "  --reduce                Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern\n"
-      << "  --format ENDUNG         Format bei mehreren Motiven (Vorgabe jpg): "
-      << WritableExtensionList() << "\n"
-      << "  -j, --jobs N            höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)\n"
-      << "  -h, --help              diese Hilfe\n"
-      << "\n"
+      << "\n";
+    for (const OptionRow& row : OptionTable()) {
+        std::string left = row.shortName ? std::string(row.shortName) + ", " : std::string();
+        left += row.longName;
+        if (row.valueName) left += std::string(" ") + row.valueName;
+        left.resize(std::max(left.size(), kHelpColumn), ' ');
+        s << "  " << left << "  " << row.help << "\n";
+    }
+    s << "\n"
       << "Zahlen werden wie im Programmfenster auf ihren Bereich begrenzt und gerundet.\n"
       << "Rückgabewert: 0 alles geschrieben, 1 ein Bild fehlte oder ließ sich nicht schreiben,\n"
       << "2 falscher Aufruf.\n";
@@ -124,103 +257,26 @@ std::string RenderHelpText() {
 std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>& args,
                                                   std::string& error) {
     RenderOptions o;
-    bool formatGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& into) {
+        if (a.size() < 2 || a[0] != '-') {
+            o.motifs.push_back(a);
+            continue;
+        }
+        const OptionRow* row = FindOption(a);
+        if (!row) {
+            error = "Unbekannte Option: " + a;
+            return std::nullopt;
+        }
+        std::string value;
+        if (row->valueName) {
             if (i + 1 >= args.size()) {
                 error = "Bei " + a + " fehlt der Wert.";
-                return false;
+                return std::nullopt;
             }
-            into = args[++i];
-            return true;
-        };
-        auto number = [&](long double& into) {
-            std::string text;
-            if (!value(text)) return false;
-            auto v = ParseNumber(text);
-            if (!v) {
-                error = "Bei " + a + " wird eine Zahl erwartet, nicht \"" + text + "\".";
-                return false;
-            }
-            into = *v;
-            return true;
-        };
-        auto optionalNumber = [&](std::optional<long double>& into) {
-            long double v = 0;
-            if (!number(v)) return false;
-            into = v;
-            return true;
-        };
-
-        bool ok = true;
-        if (a == "-h" || a == "--help") {
-            o.help = true;
-        } else if (a == "-b" || a == "--background") {
-            ok = value(o.background);
-        } else if (a == "-o" || a == "--output") {
-            ok = value(o.output);
-        } else if (a == "--frame") {
-            ok = number(o.frame);
-        } else if (a == "--motif-zoom") {
-            ok = number(o.motifZoom);
-        } else if (a == "--rotate") {
-            ok = number(o.rotate);
-        } else if (a == "--feather") {
-            ok = optionalNumber(o.feather);
-        } else if (a == "--radius") {
-            ok = optionalNumber(o.radius);
-        } else if (a == "--background-zoom") {
-            ok = optionalNumber(o.backgroundZoom);
-        } else if (a == "--margin-x") {
-            ok = optionalNumber(o.marginX);
-        } else if (a == "--margin-y") {
-            ok = optionalNumber(o.marginY);
-        } else if (a == "--round") {
-            o.round = true;
-        } else if (a == "--no-background") {
-            o.noBackground = true;
-        } else if (a == "--reduce") {
-            o.reduce = true;
-        } else if (a == "--fill") {
-            std::string text;
-            ok = value(text);
-            if (ok) {
-                auto c = ParseColor(text);
-                if (!c) {
-                    error = "Die Füllfarbe wird als #RRGGBB angegeben, nicht \"" + text + "\".";
-                    ok = false;
-                } else {
-                    o.fill = *c;
-                }
-            }
-        } else if (a == "--format") {
-            ok = value(o.format);
-            if (ok) {
-                o.format = Lower(o.format);
-                if (!o.format.empty() && o.format[0] == '.') o.format.erase(0, 1);
-                if (!FindEncoder(o.format)) {
-                    error = "Das Format \"" + o.format + "\" kann nicht geschrieben werden (" +
-                            WritableExtensionList() + ").";
-                    ok = false;
-                }
-                formatGiven = true;
-            }
-        } else if (a == "-j" || a == "--jobs") {
-            long double n = 0;
-            ok = number(n);
-            if (ok && (n < 1 || n > 1024 || n != static_cast<long double>(static_cast<int>(n)))) {
-                error = "Bei " + a + " wird eine ganze Zahl ab 1 erwartet.";
-                ok = false;
-            }
-            if (ok) o.jobs = static_cast<int>(n);
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "Unbekannte Option: " + a;
-            ok = false;
-        } else {
-            o.motifs.push_back(a);
+            value = args[++i];
         }
-        if (!ok) return std::nullopt;
+        if (!row->apply(o, a, value, error)) return std::nullopt;
     }
     if (o.help) return o;
     if (o.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
@@ -232,7 +288,7 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
                 WritableExtensionList() + ").";
         return std::nullopt;
     }
-    if (o.motifs.size() == 1 && formatGiven) {
+    if (o.motifs.size() == 1 && o.formatGiven) {
         error = "--format gilt nur für mehrere Motive; bei einem Motiv wählt die Endung des "
                 "Ziels das Format.";
         return std::nullopt;

@@ -31,6 +31,7 @@ struct RenderOptions {
     bool reduce = false;
 
     std::string format = "jpg";  // for several motifs
+    bool formatGiven = false;
     int jobs = 0;                // 0: all cores
     bool help = false;
 };

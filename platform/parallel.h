@@ -29,7 +29,11 @@ struct SplitThresholds {
 // workers that each split their loops still run N threads on N cores.
 class ThreadBudget {
   public:
-    static int Cores() { return int(std::max(1u, std::thread::hardware_concurrency())); }
+    // Asked once: the C library reads it from the system on every call.
+    static int Cores() {
+        static const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+        return cores;
+    }
 
     // Up to `wanted` more threads, as many as are free; each one taken is given back with Give.
     static int Take(int wanted) {

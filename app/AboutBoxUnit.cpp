@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -128,4 +129,13 @@ void TAboutBox::FormCreate() {
 
 void TAboutBox::BitBtnXP1Click() {
     openUrl_(QUrl(QString::fromLatin1(kWebAddress)));
+}
+
+// Only OK and the close box close the dialog; Escape, which a dialog takes as Cancel, does not.
+void TAboutBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

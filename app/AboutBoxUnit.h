@@ -39,6 +39,9 @@ class TAboutBox : public QDialog {
     void FormCreate();
     void BitBtnXP1Click();
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     std::function<void(const QUrl&)> openUrl_;
 };

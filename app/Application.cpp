@@ -1,7 +1,10 @@
 #include "app/Application.h"
 
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <exception>
 #include <new>
@@ -44,7 +47,16 @@ QTranslator* LoadGermanTranslations(QCoreApplication& app) {
     return translator;
 }
 
+void KeepDialogStateInThisRun() {
+    static const QTemporaryDir runFolder(QDir::tempPath() + QStringLiteral("/lumivane-XXXXXX"));
+    // Without a folder of its own the state goes nowhere rather than into the user's settings.
+    const QString folder = runFolder.isValid() ? runFolder.path() : QStringLiteral("/dev/null");
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, folder);
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    KeepDialogStateInThisRun();
     setApplicationName(QString::fromLatin1(kApplicationTitle));
     LoadGermanTranslations(*this);
 }

@@ -26,6 +26,11 @@ bool DeliverShowingErrors(const std::function<bool()>& deliver, Interaction& int
 // Returns the installed translator (owned by `app`), or null when they are not on this machine.
 QTranslator* LoadGermanTranslations(QCoreApplication& app);
 
+// Qt's standard dialogs keep their history, last folder and custom colours in a settings file of
+// the user's. This program stores nothing between runs, so that state goes into a folder that
+// lives for this run only. Call before the first dialog.
+void KeepDialogStateInThisRun();
+
 class TApplication : public QApplication {
   public:
     TApplication(int& argc, char** argv);

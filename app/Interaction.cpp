@@ -2,12 +2,16 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+
+#include "app/BusyCursor.h"
 
 namespace lumivane {
 
 MessageAnswer QtInteraction::Message(QWidget* owner, const QString& caption, const QString& text,
                                      MessageIcon icon, MessageButtons buttons) {
+    const ArrowWhileAsking arrow;
     QMessageBox box(owner);
     box.setWindowTitle(caption);
     box.setText(text);
@@ -39,20 +43,26 @@ MessageAnswer QtInteraction::Message(QWidget* owner, const QString& caption, con
 }
 
 std::optional<QString> QtInteraction::OpenFile(QWidget* owner, const QString& filter) {
-    const QString name = QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    const ArrowWhileAsking arrow;
+    const QString name = QFileDialog::getOpenFileName(owner, QString(), lastFolder_, filter);
     if (name.isEmpty()) return std::nullopt;
+    lastFolder_ = QFileInfo(name).absolutePath();
     return name;
 }
 
 std::optional<SaveChoice> QtInteraction::SaveFile(QWidget* owner, const QString& filter) {
+    const ArrowWhileAsking arrow;
     SaveChoice choice;
     // The file dialog's own overwrite question stays on: replacing a file should be confirmed.
-    choice.path = QFileDialog::getSaveFileName(owner, QString(), QString(), filter, &choice.filter);
+    choice.path =
+        QFileDialog::getSaveFileName(owner, QString(), lastFolder_, filter, &choice.filter);
     if (choice.path.isEmpty()) return std::nullopt;
+    lastFolder_ = QFileInfo(choice.path).absolutePath();
     return choice;
 }
 
 std::optional<QColor> QtInteraction::PickColor(QWidget* owner, const QColor& initial) {
+    const ArrowWhileAsking arrow;
     QColorDialog dialog(initial, owner);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QColor chosen = dialog.selectedColor();

@@ -35,7 +35,8 @@ class Interaction {
     virtual std::optional<QColor> PickColor(QWidget* owner, const QColor& initial) = 0;
 };
 
-// The real dialogs.
+// The real dialogs. The file dialogs open in the folder last chosen in either of them during
+// this run; nothing is kept beyond it.
 class QtInteraction final : public Interaction {
   public:
     MessageAnswer Message(QWidget* owner, const QString& caption, const QString& text,
@@ -43,6 +44,9 @@ class QtInteraction final : public Interaction {
     std::optional<QString> OpenFile(QWidget* owner, const QString& filter) override;
     std::optional<SaveChoice> SaveFile(QWidget* owner, const QString& filter) override;
     std::optional<QColor> PickColor(QWidget* owner, const QColor& initial) override;
+
+  private:
+    QString lastFolder_;
 };
 
 }  // namespace lumivane

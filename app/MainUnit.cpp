@@ -13,9 +13,12 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "app/AboutBoxUnit.h"
+#include "app/BusyCursor.h"
 #include "app/DeviceMessages.h"
+#include "app/DropLoading.h"
 #include "app/Interaction.h"
 #include "app/PreviewStretch.h"
 #include "app/Resources.h"
@@ -163,6 +166,9 @@ TMainForm::TMainForm(const QString& programFile, const QStringList& arguments,
     }
 
     ConnectHandlers();
+    new DropLoading(
+        ScrollBox1->viewport(), BitBtnXP1, [this](const QString& file) { openfilenow(file); },
+        [this](const QString& file) { openbkgndfilenow(file); });
     RouteDeviceMessages(interaction_.get(), this);
     FormCreate();
 }
@@ -336,10 +342,14 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::openfilenow(const QString& fname) {
+    const BusyCursor busy;
+    busyUntilRendered_ = true;  // the preview's next paint event renders the loaded picture
     OpenMotif(images_, *this, QFile::encodeName(fname).toStdString());
 }
 
 void TMainForm::openbkgndfilenow(const QString& fname) {
+    const BusyCursor busy;
+    busyUntilRendered_ = true;
     OpenBackground(images_, *this, QFile::encodeName(fname).toStdString());
 }
 
@@ -463,11 +473,14 @@ void TMainForm::PaintBox1Paint() {
 void TMainForm::PaintPreview(QPainter& painter, const QRect& exposed) {
     if (!showingComposed_) {
         // A paint event of its own (uncovering, scrolling, after a resize): render afresh.
+        std::optional<BusyCursor> busy;
+        if (busyUntilRendered_) busy.emplace();
         Trace("PaintBox1Paint");
         if (!Compose()) {
             painter.fillRect(exposed, kWorkspaceColour);
             return;
         }
+        busyUntilRendered_ = false;
     }
     const QRect area = exposed.intersected(PaintBox1->rect());
     const QImage part = StretchForPreview(bit_, PaintBox1->width(), PaintBox1->height(), area);

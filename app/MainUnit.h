@@ -184,6 +184,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QString progpath_;
     QStringList arguments_;
     QString openFilter_;
-    bool showingComposed_ = false;  // inside the repaint that shows a picture just composed
+    bool showingComposed_ = false;    // inside the repaint that shows a picture just composed
+    bool busyUntilRendered_ = false;  // a load waits for its render
     std::function<void(const char*)> trace_;
 };

@@ -1,6 +1,8 @@
 #include "app/Resources.h"
 
+#include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 
 // Q_INIT_RESOURCE must be used outside a namespace.
 static void InitLumivaneResources() {
@@ -11,12 +13,25 @@ namespace lumivane {
 
 namespace {
 
-// The window is designed for the classic Windows fonts; elsewhere take the closest
-// metric-alike so that the captions fit their designed places.
+// Debian keeps Wine's metric-compatible Tahoma and MS Sans Serif outside the font path; the
+// window is designed around exactly these faces, so they are taken from there when present.
+const char* const kWineFontFolder = "/usr/share/wine/fonts/";
+
+void AddWineFont(const QString& family, std::initializer_list<const char*> files) {
+    if (QFontDatabase::hasFamily(family)) return;  // the real one is installed
+    for (const char* file : files) {
+        const QString path = QString::fromLatin1(kWineFontFolder) + QString::fromLatin1(file);
+        if (QFileInfo::exists(path)) QFontDatabase::addApplicationFont(path);
+    }
+}
+
+// Elsewhere take the closest metric-alike so that the captions fit their designed places.
 void SubstituteDesignFonts() {
+    AddWineFont(QStringLiteral("Tahoma"), {"tahoma.ttf", "tahomabd.ttf"});
+    AddWineFont(QStringLiteral("MS Sans Serif"), {"ms_sans_serif.ttf"});
     const QStringList sans = {"Liberation Sans", "Arial", "Nimbus Sans", "DejaVu Sans Condensed"};
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), sans);
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), sans);
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), QStringList{"Tahoma"} + sans);
     QFont::insertSubstitutions(
         QStringLiteral("Arial Narrow"),
         {"Liberation Sans Narrow", "Nimbus Sans Narrow", "DejaVu Sans Condensed"});

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "app/BusyCursor.h"
 #include "app/Interaction.h"
 #include "loading/save_picture.h"
 
@@ -23,7 +24,10 @@ bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit
     if (!choice) return false;
     const QString path = WithFilterExtension(choice->path, choice->filter);
 
-    const SaveResult result = SavePicture(bit, QFile::encodeName(path).toStdString());
+    const SaveResult result = [&] {
+        const BusyCursor busy;
+        return SavePicture(bit, QFile::encodeName(path).toStdString());
+    }();
     if (result.Ok()) return true;
     interaction.Message(owner, QString(), QString::fromStdString(SaveErrorMessage(result.error)),
                         MessageIcon::Error, MessageButtons::Ok);

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 #include "app/AboutBoxUnit.h"
 
@@ -35,7 +36,7 @@ TEST(AboutBox, ShowsTheYearOfItsCreationAndItsPicture) {
     EXPECT_GT(corner.red(), corner.blue());
 }
 
-TEST(AboutBox, WebButtonOpensTheAddressAndLeavesTheDialogOpen) {
+TEST(AboutBox, WebButtonAndEscapeLeaveTheDialogOpenOkAndCloseBoxClose) {
     TAboutBox box;
     std::vector<QUrl> opened;
     box.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
@@ -44,7 +45,15 @@ TEST(AboutBox, WebButtonOpensTheAddressAndLeavesTheDialogOpen) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl(TAboutBox::kWebAddress));
     EXPECT_TRUE(box.isVisible());
+    QTest::keyClick(&box, Qt::Key_Escape);
+    EXPECT_TRUE(box.isVisible());
     box.BitBtn1->click();
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), QDialog::Accepted);
+
+    box.show();
+    QTest::keyClick(&box, Qt::Key_Escape);
+    EXPECT_TRUE(box.isVisible());
+    box.close();  // the close box
+    EXPECT_FALSE(box.isVisible());
 }

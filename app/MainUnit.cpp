@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <optional>
 
 #include "app/AboutBoxUnit.h"
@@ -26,6 +27,7 @@
 #include "app/SaveCommand.h"
 #include "engine/feather_mask.h"
 #include "image/Zerlin.h"
+#include "loading/framing_template.h"
 
 using namespace lumivane;
 
@@ -277,7 +279,14 @@ void TMainForm::BuildMenu() {
     Ergebnisspeichernunter1 =
         item(Datei1, "Ergebnisspeichernunter1", QStringLiteral("Ergebnis speichern unter..."));
     N2 = Datei1->addSeparator();
+    Vorlageladen1 = item(Datei1, "Vorlageladen1", QStringLiteral("Vorlage laden…"));
+    Vorlagespeichern1 = item(Datei1, "Vorlagespeichern1", QStringLiteral("Vorlage speichern…"));
+    N3 = Datei1->addSeparator();
     Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
+    Extras1 = MainMenu1->addMenu(QStringLiteral("Extras"));
+    Extras1->setObjectName("Extras1");
+    HoheBildqualitt1 = item(Extras1, "HoheBildqualitt1", QStringLiteral("Hohe Bildqualität"));
+    HoheBildqualitt1->setCheckable(true);
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -309,7 +318,10 @@ void TMainForm::ConnectHandlers() {
     connect(SaveBtn, &QPushButton::clicked, this, &TMainForm::Ergebnisspeichernunter1Click);
     connect(Ergebnisspeichernunter1, &QAction::triggered, this,
             &TMainForm::Ergebnisspeichernunter1Click);
+    connect(Vorlageladen1, &QAction::triggered, this, &TMainForm::Vorlageladen1Click);
+    connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
+    connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
 }
@@ -332,6 +344,11 @@ void TMainForm::FormCreate() {
 void TMainForm::FormShow() {
     if (first_) return;
     first_ = true;
+    // A template opened with the program (the desktop entry offers it for *.lumivane files)
+    // frames the start-up photo; pictures load as motif and background as always.
+    if (arguments_.size() >= 1 &&
+        arguments_[0].endsWith(QStringLiteral(".lumivane"), Qt::CaseInsensitive))
+        return opentemplatenow(arguments_[0]);
     if (arguments_.size() >= 1) openfilenow(arguments_[0]);
     if (arguments_.size() >= 2) openbkgndfilenow(arguments_[1]);
 }
@@ -350,7 +367,12 @@ void TMainForm::openfilenow(const QString& fname) {
 void TMainForm::openbkgndfilenow(const QString& fname) {
     const BusyCursor busy;
     busyUntilRendered_ = true;
-    OpenBackground(images_, *this, QFile::encodeName(fname).toStdString());
+    const std::string name = QFile::encodeName(fname).toStdString();
+    if (!OpenBackground(images_, *this, name)) return;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
+    backgroundFile_ = ec ? name : absolute.lexically_normal().string();
+    backgroundTurns_ = 0;
 }
 
 // --- Parameter handlers ------------------------------------------------------------------------
@@ -386,7 +408,8 @@ void TMainForm::Shape1MouseDown() {
 }
 
 void TMainForm::QuerHochBtnClick() {
-    TurnBackgroundQuarter(images_.bkgnd);  // keeps the background when the copy cannot be made
+    // Keeps the background when the copy cannot be made.
+    if (TurnBackgroundQuarter(images_.bkgnd)) backgroundTurns_ = (backgroundTurns_ + 1) % 4;
     PaintBox1Paint();
 }
 
@@ -404,8 +427,61 @@ void TMainForm::Ergebnisspeichernunter1Click() {
     RunSaveCommand(*interaction_, this, bit_);
 }
 
+namespace {
+const QString kTemplateFilter = QStringLiteral("Lumivane-Vorlage (*.lumivane)");
+}
+
+void TMainForm::Vorlageladen1Click() {
+    if (const auto name = interaction_->OpenFile(this, kTemplateFilter)) opentemplatenow(*name);
+}
+
+void TMainForm::opentemplatenow(const QString& fname) {
+    const BusyCursor busy;
+    std::string error;
+    const std::optional<FramingTemplate> design =
+        ReadTemplate(QFile::encodeName(fname).toStdString(), error);
+    if (!design) return ShowError(QString::fromStdString(error));
+    dib background = OpenTemplateBackground(design->background, error);
+    if (!background.poi) return ShowError(QString::fromStdString(error));
+    const int turns = BackgroundTurnsFor(*design, DibWidth(background), DibHeight(background),
+                                         DibWidth(images_.di), DibHeight(images_.di));
+    if (!TurnQuarters(background, turns)) {
+        FreeDib(background);
+        return ShowLoadFailure(design->background);
+    }
+    busyUntilRendered_ = true;
+    ApplyTemplate(images_, *this, *design, background);  // the images own it from here on
+    backgroundFile_ = design->background;
+    backgroundTurns_ = turns;
+}
+
+void TMainForm::Vorlagespeichern1Click() {
+    if (backgroundFile_.empty()) {
+        return ShowError(
+            QStringLiteral("Eine Vorlage braucht einen Hintergrund aus einer Datei. "
+                           "Bitte öffnen Sie zuerst einen Hintergrund."));
+    }
+    const std::optional<SaveChoice> choice = interaction_->SaveFile(this, kTemplateFilter);
+    if (!choice) return;
+    const QString path = WithFilterExtension(choice->path, kTemplateFilter);
+    const FramingTemplate design =
+        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
+    const std::string error = WriteTemplate(design, QFile::encodeName(path).toStdString());
+    if (!error.empty()) ShowError(QString::fromStdString(error));
+}
+
+void TMainForm::ShowError(const QString& text) {
+    const ArrowWhileAsking arrow;
+    interaction_->Message(this, QString(), text, MessageIcon::Error, MessageButtons::Ok);
+}
+
 void TMainForm::Beenden1Click() {
     close();
+}
+
+// The preview shows what will be saved, so the mode takes effect at once.
+void TMainForm::HoheBildqualitt1Click() {
+    PaintBox1Paint();
 }
 
 void TMainForm::Anleitung1Click() {
@@ -429,22 +505,19 @@ void TMainForm::Resizebkgnd() {
     ResizeBackground(images_, *this);
 }
 
-CompositionParams TMainForm::CompositionValues() const {
-    CompositionParams params;
-    params.zoomEd = ZoomEd->Value();
-    params.zoom2Ed = Zoom2Ed->Value();
-    params.rotEd = RotED->Value();
-    params.additionalEd = AdditionalEd->Value();
-    params.additionalYED = AdditionalYED->Value();
-    params.zoomOutEd = ZoomOutEd->Value();
-    params.backgroundCheck = BackgroundCheck->isChecked();
+Parameters TMainForm::Settings() const {
+    Parameters p;
+    for (std::size_t i = 0; i < kFieldCount; ++i) p.values[i] = fields_[i]->Value();  // as typed
+    p.backgroundCheck = BackgroundCheck->isChecked();
+    p.roundMask = RoundMaskCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
-    params.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
-    return params;
+    p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
+    p.smooth = HoheBildqualitt1->isChecked();
+    return p;
 }
 
 bool TMainForm::Compose() {
-    const CompositionParams params = CompositionValues();
+    const CompositionParams params = CompositionValues(Settings());
     const CompositionLayout layout =
         ComputeLayout(params, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd),
                       DibWidth(images_.di), DibHeight(images_.di));
@@ -498,15 +571,36 @@ long double TMainForm::Value(Field field) const {
 }
 
 void TMainForm::SetValue(Field field, long double value) {
-    fields_[std::size_t(field)]->setValue(double(value));  // fires the change handler inside
+    // Rounded here in extended precision: narrowed to double first, a value just past a half
+    // would become exactly a half and round the other way.
+    fields_[std::size_t(field)]->setValue(double(StoreFieldValue(SpecOf(field), value)));
+}
+
+void TMainForm::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) {
+    BackgroundCheck->setChecked(backgroundCheck);  // a change runs its click handler
+    RoundMaskCheck->setChecked(roundMask);
+    const QColor fill(GetRValue(fillColor), GetGValue(fillColor), GetBValue(fillColor));
+    if (fill != Shape1->BrushColor()) {
+        Shape1->SetBrushColor(fill);
+        PaintBox1Paint();
+    }
 }
 
 bool TMainForm::AskReduceSize() {
-    return interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
-                                 QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
-                                                "lassen, damit das Programm flüssiger arbeitet?"),
-                                 MessageIcon::Question,
-                                 MessageButtons::YesNo) == MessageAnswer::Yes;
+    reduceAnswer_ =
+        interaction_->Message(this, QStringLiteral("Größe des Bildes anpassen"),
+                              QStringLiteral("Wollen Sie die Größe des Bildes reduzieren "
+                                             "lassen, damit das Programm flüssiger arbeitet?"),
+                              MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
+    return reduceAnswer_;
+}
+
+bool TMainForm::Smooth() const {
+    return HoheBildqualitt1->isChecked();
+}
+
+void TMainForm::SetSmooth(bool on) {
+    HoheBildqualitt1->setChecked(on);  // a change renders, as a click does
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

@@ -105,7 +105,12 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* N1;
     QAction* Ergebnisspeichernunter1;
     QAction* N2;
+    QAction* Vorlageladen1;
+    QAction* Vorlagespeichern1;
+    QAction* N3;
     QAction* Beenden1;
+    QMenu* Extras1;
+    QAction* HoheBildqualitt1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
     QAction* berdasProgramm1;
@@ -123,7 +128,10 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void ffnen1Click();
     void Hintergrundffnen1Click();
     void Ergebnisspeichernunter1Click();
+    void Vorlageladen1Click();
+    void Vorlagespeichern1Click();
     void Beenden1Click();
+    void HoheBildqualitt1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
 
@@ -135,6 +143,11 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void PaintBox1Paint() override;
     void openfilenow(const QString& fname);
     void openbkgndfilenow(const QString& fname);
+    // Applies a template file to the current motif; a bad file is reported and changes nothing.
+    void opentemplatenow(const QString& fname);
+
+    // The settings as the controls hold them now.
+    lumivane::Parameters Settings() const;
 
     // The working state, for reading.
     const lumivane::WorkingImages& images() const { return images_; }
@@ -148,7 +161,10 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // FramingHost
     long double Value(lumivane::Field field) const override;
     void SetValue(lumivane::Field field, long double value) override;
+    void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) override;
     bool AskReduceSize() override;
+    bool Smooth() const override;
+    void SetSmooth(bool on) override;
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;
@@ -164,10 +180,10 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void SetTabOrder();
     void ConnectHandlers();
 
-    lumivane::CompositionParams CompositionValues() const;
     // Brings the preview to the picture's size and composes; false when it had to resize.
     bool Compose();
     void PaintPreview(QPainter& painter, const QRect& exposed);
+    void ShowError(const QString& text);
     void Trace(const char* what) const {
         if (trace_) trace_(what);
     }
@@ -184,6 +200,11 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QString progpath_;
     QStringList arguments_;
     QString openFilter_;
+    // The background's file (absolute) and the quarter turns given to it since it was loaded,
+    // for templates. Empty while the background is the blank placeholder.
+    std::string backgroundFile_;
+    int backgroundTurns_ = 0;
+    bool reduceAnswer_ = false;       // the last answer to the size question, for templates
     bool showingComposed_ = false;    // inside the repaint that shows a picture just composed
     bool busyUntilRendered_ = false;  // a load waits for its render
     std::function<void(const char*)> trace_;

@@ -12,6 +12,8 @@ namespace {
 
 using lumivane::Bytes;
 using lumivane::Decoder;
+using lumivane::ReadOptions;
+using lumivane::ReadResult;
 using File = std::vector<std::uint8_t>;
 using lumivane::test::FileBuilder;
 
@@ -62,13 +64,12 @@ File Ilbm(int planes) {
 
 void Run(benchmark::State& state, const Decoder& decoder, const File& file) {
     for (auto _ : state) {
-        dib image = decoder.decode(Bytes(file.data(), file.size()));
-        if (!image.poi) {
+        const ReadResult result = decoder.decode(Bytes(file.data(), file.size()), ReadOptions{});
+        if (!result.image) {
             state.SkipWithError("decode failed");
             break;
         }
-        benchmark::DoNotOptimize(image.poi);
-        deldib(image);
+        benchmark::DoNotOptimize(result.image.get().poi);
     }
     state.SetItemsProcessed(state.iterations() * std::int64_t(kWidth) * kHeight);
 }

@@ -5,7 +5,9 @@
 
 #include "engine/blend.h"
 #include "engine/rounding.h"
+#include "engine/smooth_blend.h"
 #include "image/Zerlin.h"
+#include "image/smooth_resample.h"
 #include "platform/gdi/gdi.h"
 
 namespace lumivane {
@@ -15,11 +17,26 @@ namespace {
 constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
 constexpr std::int64_t kIntMin = std::numeric_limits<int>::min();
 
-bool FitsInt(std::int64_t v) { return v >= kIntMin && v <= kIntMax; }
+bool FitsInt(std::int64_t v) {
+    return v >= kIntMin && v <= kIntMax;
+}
 
 // value x size / 100, multiplied first, in extended precision.
 std::int64_t Scaled(long double percent, int size) {
     return Trunc64(percent * static_cast<long double>(size) / 100.0L);
+}
+
+// Fills everything outside the rectangle at (x, y) of w x h.
+void FillAround(Surface& bit, int x, int y, int w, int h, COLORREF color) {
+    const std::int64_t right = std::int64_t(x) + w, bottom = std::int64_t(y) + h;
+    const int top = static_cast<int>(std::clamp<std::int64_t>(y, 0, bit.Height()));
+    const int bot = static_cast<int>(std::clamp<std::int64_t>(bottom, top, bit.Height()));
+    const int left = static_cast<int>(std::clamp<std::int64_t>(x, 0, bit.Width()));
+    const int rgt = static_cast<int>(std::clamp<std::int64_t>(right, left, bit.Width()));
+    bit.FillRect(0, 0, bit.Width(), top, color);
+    bit.FillRect(0, bot, bit.Width(), bit.Height(), color);
+    bit.FillRect(0, top, left, bot, color);
+    bit.FillRect(rgt, top, bit.Width(), bot, color);
 }
 
 }  // namespace
@@ -60,21 +77,36 @@ bool ComposePicture(const CompositionParams& params, const CompositionLayout& la
                     const dib& bkgnd, const dib& di, const dib& mask, Surface& bit) {
     if (!layout.Renderable()) return false;
     if (!bit.SetSize(static_cast<int>(layout.outW), static_cast<int>(layout.outH))) return false;
-    bit.Fill(params.fillColor);
 
-    if (params.backgroundCheck) {
-        HDC dc = CreateSurfaceDC(bit);
-        if (dc) {
-            DrawDibToDevice(dc, static_cast<int>((layout.outW - layout.bgW) / 2),
-                            static_cast<int>((layout.outH - layout.bgH) / 2),
-                            static_cast<int>(layout.bgW), static_cast<int>(layout.bgH), bkgnd, 0,
-                            0, DibWidth(bkgnd), DibHeight(bkgnd), false, SRCCOPY);
-            DeleteDC(dc);
+    HDC dc = params.backgroundCheck ? CreateSurfaceDC(bit) : nullptr;
+    if (dc) {
+        const int x = static_cast<int>((layout.outW - layout.bgW) / 2);
+        const int y = static_cast<int>((layout.outH - layout.bgH) / 2);
+        const int w = static_cast<int>(layout.bgW);
+        const int h = static_cast<int>(layout.bgH);
+        if (params.smooth && SmoothStretchDib(bkgnd, bit, x, y, w, h)) {
+            // It wrote every pixel of its rectangle; what it cannot draw is drawn as ever.
+            FillAround(bit, x, y, w, h, params.fillColor);
+        } else {
+            if (DrawCoversDestination(dc, w, h, bkgnd)) {
+                FillAround(bit, x, y, w, h, params.fillColor);
+            } else {
+                bit.Fill(params.fillColor);
+            }
+            DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd),
+                            false, SRCCOPY);
         }
+        DeleteDC(dc);
+    } else {
+        bit.Fill(params.fillColor);
     }
 
-    DibRotxxx(di, mask, bit, RoundHalfEven(params.rotEd), 0, 0,
-              FieldToInt(static_cast<double>(params.zoom2Ed)));
+    const long double winkel = RoundHalfEven(params.rotEd);
+    const int zoom = FieldToInt(static_cast<double>(params.zoom2Ed));
+    if (params.smooth)
+        DibRotxxxSmooth(di, mask, bit, winkel, 0, 0, zoom);
+    else
+        DibRotxxx(di, mask, bit, winkel, 0, 0, zoom);
     return true;
 }
 

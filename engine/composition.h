@@ -19,6 +19,7 @@ struct CompositionParams {
     long double zoomOutEd = 100;     // preview zoom, percent
     bool backgroundCheck = true;     // draw the background and let its size count
     COLORREF fillColor = 0xFFFFFF;   // colour of everything the background does not cover
+    bool smooth = false;             // high quality: interpolated turning and scaling
 };
 
 // Sizes of one render, in pixels.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/rounding.h"
+#include "platform/parallel.h"
 
 namespace lumivane {
 
@@ -20,10 +21,28 @@ int BandWeight(i64 inside, i64 mw) {
     return int(inside * 255 / mw);
 }
 
-// Writes one picture row's weights into the red bytes of its stored row.
-void PutRow(const dib& mask, int y, int height, const int* weights, int width) {
+// Writes one picture row's weights, weight(x) for each column, into the red bytes of its stored
+// row, and zero into every other byte of it: each byte of the mask is written once, with no
+// clearing pass before.
+template <class Weight>
+void PutRow(const dib& mask, int y, int height, int width, Weight weight) {
     BYTE* row = static_cast<BYTE*>(mask.poi) + std::ptrdiff_t(height - 1 - y) * mask.bytew;
-    for (int x = 0; x < width; ++x) row[3 * x + 2] = BYTE(weights[x]);
+    for (int x = 0; x < width; ++x) {
+        row[3 * x] = 0;
+        row[3 * x + 1] = 0;
+        row[3 * x + 2] = BYTE(weight(x));
+    }
+    std::memset(row + 3 * std::ptrdiff_t(width), 0, std::size_t(mask.bytew - 3 * i64(width)));
+}
+
+// Calls row(y) for every row; the rows of a large mask are shared between two threads.
+template <class Row>
+void ForEachRow(int width, int height, Row row) {
+    constexpr i64 kRowsPerChunk = 32;
+    ForChunks(height, kRowsPerChunk, i64(width) * height >= SplitThresholds::kFeatherMask,
+              [&](i64 begin, i64 end) {
+                  for (i64 y = begin; y < end; ++y) row(int(y));
+              });
 }
 
 void BuildRectangular(const dib& mask, int width, int height, i64 mw) {
@@ -33,16 +52,14 @@ void BuildRectangular(const dib& mask, int width, int height, i64 mw) {
         if (x < mw) columns[x] = BandWeight(mw - x, mw);
         if (x > width - 1 - mw) columns[x] = BandWeight(x - (width - 1 - mw), mw);
     }
-    std::vector<int> weights(width);
-    for (int y = 0; y < height; ++y) {
+    ForEachRow(width, height, [&](int y) {
         // Top and bottom bands only ever raise the weight.
         int rowWeight = 0;
         if (y < mw) rowWeight = BandWeight(mw - y, mw);
         if (y > height - 1 - mw)
             rowWeight = std::max(rowWeight, BandWeight(y - (height - 1 - mw), mw));
-        for (int x = 0; x < width; ++x) weights[x] = std::max(columns[x], rowWeight);
-        PutRow(mask, y, height, weights.data(), width);
-    }
+        PutRow(mask, y, height, width, [&](int x) { return std::max(columns[x], rowWeight); });
+    });
 }
 
 // Round(sqrt(n)) for a sum of two squares. sqrt(n) is never exactly half-way (that would need
@@ -69,22 +86,17 @@ void BuildRound(const dib& mask, int width, int height, i64 mw, i64 radiusAdjust
     // Only pixels in the ring need their distance; the others are told by comparing squares.
     const i64 lastVisible = LargestSumRoundingTo(r);
     const i64 lastOpaque = mw > 0 ? LargestSumRoundingTo(inner) : lastVisible;
-    std::vector<int> weights(width);
-    for (int y = 0; y < height; ++y) {
+    ForEachRow(width, height, [&](int y) {
         const i64 dy2 = (cy - y) * (cy - y);
-        for (int x = 0; x < width; ++x) {
+        PutRow(mask, y, height, width, [&](int x) {
             // 64-bit squares: the sum passes 2^31 only for sides beyond 65535, where 32 bits
             // would wrap.
             const i64 n = (cx - x) * (cx - x) + dy2;
-            int v = 0;
-            if (n > lastVisible)
-                v = 255;
-            else if (n > lastOpaque)
-                v = BandWeight(RoundedDistance(n) - inner, mw);
-            weights[x] = v;
-        }
-        PutRow(mask, y, height, weights.data(), width);
-    }
+            if (n > lastVisible) return 255;
+            if (n > lastOpaque) return BandWeight(RoundedDistance(n) - inner, mw);
+            return 0;
+        });
+    });
 }
 
 }  // namespace
@@ -95,7 +107,6 @@ void BuildFeatherMask(dib& mask, double maskWidth, bool round, double radiusAdju
     const int height = mask.pmi->bmiHeader.biHeight;
     if (width <= 0 || height <= 0 || mask.bytew < i64(width) * 3) return;
 
-    std::memset(mask.poi, 0, std::size_t(height) * std::size_t(mask.bytew));
     const i64 mw = FieldToInt(maskWidth);
     if (round)
         BuildRound(mask, width, height, mw, FieldToInt(radiusAdjust));

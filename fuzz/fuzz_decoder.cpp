@@ -37,13 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifdef LUMIVANE_FUZZ_DECODER
     // The reader is called whatever matches() says: it must refuse foreign bytes on its own.
     (void)lumivane::LUMIVANE_FUZZ_DECODER.matches(file);
-    dib image = lumivane::LUMIVANE_FUZZ_DECODER.decode(file);
+    const lumivane::ReadResult result = lumivane::LUMIVANE_FUZZ_DECODER.decode(file, {});
 #else
-    dib image = lumivane::DecodeImage(file);
+    const lumivane::ReadResult result = lumivane::ReadImage(file);
 #endif
-    if (image.poi) {
-        CheckImage(image);
-        deldib(image);
-    }
+    if (result.image) CheckImage(result.image.get());
+    // A reader that gives no image must say why.
+    if (!result.image && result.failure == lumivane::ReadFailure::None) std::abort();
     return 0;
 }

@@ -6,8 +6,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include <lcms2.h>
+#include <zlib.h>
 
 #include "platform/imagelib/imagelib.h"
 #include "platform/imagelib/save_image.h"
@@ -186,6 +190,83 @@ std::vector<std::uint8_t> Picture(bool manyColors) {
     return px;
 }
 
+ByteVector ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return ByteVector(std::istreambuf_iterator<char>(in), {});
+}
+
+// A wide-gamut RGB profile, as cameras embed them.
+ByteVector Profile() {
+    cmsCIExyY white;
+    cmsWhitePointFromTemp(&white, 6504);
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    ByteVector bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// EXIF's TIFF block: IFD0 with the orientation, big-endian.
+ByteVector ExifTiff(int orientation) {
+    return Builder{}
+        .text("MM")
+        .u16be(42)
+        .u32be(8)
+        .u16be(1)
+        .u16be(0x0112)
+        .u16be(3)
+        .u32be(1)
+        .u16be(unsigned(orientation))
+        .u16be(0)
+        .u32be(0)
+        .bytes;
+}
+
+// The containers' photo facts around no picture: what the photo_facts target parses.
+std::vector<std::pair<std::string, ByteVector>> PhotoFactSeeds() {
+    const ByteVector icc = Profile();
+    uLongf packedSize = compressBound(uLong(icc.size()));
+    ByteVector packed(packedSize);
+    compress(packed.data(), &packedSize, icc.data(), uLong(icc.size()));
+    packed.resize(packedSize);
+
+    Builder jpeg;
+    jpeg.u16be(0xFFD8).u16be(0xFFE1).u16be(unsigned(2 + 6 + ExifTiff(6).size()));
+    jpeg.text("Exif").u8(0).u8(0).append(ExifTiff(6));
+    jpeg.u16be(0xFFE2).u16be(unsigned(2 + 14 + icc.size())).text("ICC_PROFILE").u8(0).u8(1).u8(1);
+    jpeg.append(icc).u16be(0xFFD9);
+
+    Builder png;
+    png.u8(0x89).text("PNG").u8('\r').u8('\n').u8(0x1A).u8('\n');
+    png.u32be(std::uint32_t(ExifTiff(8).size())).text("eXIf").append(ExifTiff(8)).u32be(0);
+    png.u32be(std::uint32_t(5 + packed.size())).text("iCCP").text("icc").u8(0).u8(0);
+    png.append(packed).u32be(0);
+    png.u32be(0).text("IEND").u32be(0);
+
+    Builder webp;
+    webp.text("RIFF").u32le(std::uint32_t(4 + 8 + icc.size() + 8 + ExifTiff(3).size()));
+    webp.text("WEBP").text("ICCP").u32le(std::uint32_t(icc.size())).append(icc);
+    webp.text("EXIF").u32le(std::uint32_t(ExifTiff(3).size())).append(ExifTiff(3));
+
+    Builder tiff;  // IFD0 with orientation and the profile right behind it
+    tiff.text("II").u16le(42).u32le(8).u16le(2);
+    tiff.u16le(0x0112).u16le(3).u32le(1).u16le(5).u16le(0);
+    tiff.u16le(0x8773).u16le(7).u32le(std::uint32_t(icc.size())).u32le(8 + 2 + 24 + 4);
+    tiff.u32le(0).append(icc);
+
+    return {{"photo_facts/exif-icc.jpg", jpeg.bytes},
+            {"photo_facts/exif-icc.png", png.bytes},
+            {"photo_facts/exif-icc.webp", webp.bytes},
+            {"photo_facts/exif-icc.tif", tiff.bytes},
+            {"photo_facts/profile.icc", icc}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,8 +275,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path out = argv[1];
-    for (const char* target : {"bmp", "pcx", "iff", "tga", "open_dib"})
+    for (const char* target : {"bmp", "pcx", "iff", "tga", "open_dib", "photo_facts", "template"})
         fs::create_directories(out / target);
+    // A framing template with every kind of value and an escaped, non-ASCII file name.
+    std::ofstream(out / "template" / "design.lumivane")
+        << "{\n  \"format\": \"lumivane-template\",\n  \"version\": 1,\n"
+           "  \"background\": \"rahmen/Gr\\u00fcn \\\"alt\\\".jpg\",\n"
+           "  \"orientationMatched\": null,\n  \"frame\": 130,\n  \"rotate\": -5.25e1,\n"
+           "  \"feather\": \"derived\",\n  \"roundMask\": true\n}\n";
+
 
     // Everything our writers produce, from two pictures: the whole table's input.
     int failures = 0;
@@ -255,9 +343,35 @@ int main(int argc, char** argv) {
         WriteFile(out / "open_dib" / fs::path(name).filename(), bytes);
     }
 
-    // A seed our reader refuses would only teach the fuzzer the refusal path.
+    // Photos as cameras write them: orientation and profile in a sound JPEG and PNG.
+    const auto facts = PhotoFactSeeds();
+    for (const char* name : {"many.jpg", "many.png"}) {
+        ByteVector photo = ReadBytes(out / "open_dib" / name);
+        const ByteVector& donor = facts[name[5] == 'j' ? 0 : 1].second;
+        if (name[5] == 'j') {  // the donor's segments between SOI and EOI, after our SOI
+            photo.insert(photo.begin() + 2, donor.begin() + 2, donor.end() - 2);
+        } else {  // the donor's chunks between signature and IEND, after our IHDR
+            ByteVector chunks(donor.begin() + 8, donor.end() - 12);
+            for (std::size_t at = 0; at + 12 <= chunks.size();) {
+                const std::size_t length = std::size_t(chunks[at]) << 24 |
+                                           std::size_t(chunks[at + 1]) << 16 |
+                                           std::size_t(chunks[at + 2]) << 8 | chunks[at + 3];
+                const std::uint32_t crc =
+                    std::uint32_t(crc32(0, chunks.data() + at + 4, uInt(length + 4)));
+                for (int i = 0; i < 4; ++i)
+                    chunks[at + 8 + length + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+                at += length + 12;
+            }
+            photo.insert(photo.begin() + 33, chunks.begin(), chunks.end());
+        }
+        WriteFile(out / "open_dib" / (std::string("photo-") + name), photo);
+    }
+
+    // A seed our reader refuses would only teach the fuzzer the refusal path. Templates are
+    // no pictures.
     for (const auto& entry : fs::recursive_directory_iterator(out)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file() || entry.path().parent_path().filename() == "template")
+            continue;
         dib image = OpenDib(entry.path().c_str(), 0, nullptr);
         if (!image.poi) {
             std::fprintf(stderr, "our reader refuses seed %s\n", entry.path().c_str());
@@ -266,5 +380,7 @@ int main(int argc, char** argv) {
             deldib(image);
         }
     }
+    // The facts target's seeds are containers around no picture, which no reader takes.
+    for (const auto& [name, bytes] : facts) WriteFile(out / name, bytes);
     return failures == 0 ? 0 : 1;
 }

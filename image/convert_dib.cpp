@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "image/Zerlin.h"
-#include "image/stored_rows.h"
+#include "platform/imagelib/stored_rows.h"
 
 namespace {
 

@@ -169,6 +169,14 @@ bool ClipToImage(DrawRect& r, LONG W, LONG H) {
     return r.DestW > 0 && r.DestH > 0;
 }
 
+bool DrawCoversDestination(HDC DC, LONG DestW, LONG DestH, const dib& Image) {
+    // The 24-bit row path (see DrawDibToDevice) with nothing clipped away: the full source
+    // rectangle of a non-empty image needs no clipping.
+    return Image.poi && Image.pmi && DibBitCount(Image) == 24 && DibWidth(Image) > 0 &&
+           DibHeight(Image) > 0 && DestW > 0 && DestH > 0 && DestW <= kMaxImageSide * 16 &&
+           GetDeviceCaps(DC, TECHNOLOGY) != DT_RASPRINTER && DirectSurface(DC) != nullptr;
+}
+
 void DrawDibToDevice(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, LONG SrcX,
                      LONG SrcY, LONG SrcW, LONG SrcH, bool Halftone, DWORD Rop) {
     const bool printer = GetDeviceCaps(DC, TECHNOLOGY) == DT_RASPRINTER;

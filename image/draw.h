@@ -26,6 +26,12 @@ bool ClipToImage(DrawRect& r, LONG W, LONG H);
 void DrawDibToDevice(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, LONG SrcX,
                      LONG SrcY, LONG SrcW, LONG SrcH, bool Halftone, DWORD Rop);
 
+// Whether drawing the whole of Image at DestW x DestH onto DC (not halftoned) writes every pixel
+// of the destination rectangle that lies on the device, so that what was there before no longer
+// shows anywhere in it: true for the direct 24-bit drawing onto a surface, which writes black
+// where the scaled image has no pixel.
+bool DrawCoversDestination(HDC DC, LONG DestW, LONG DestH, const dib& Image);
+
 // Nearest-pixel scaling of a 24-bit (8-bit) image one destination row at a time, each row sent
 // with one SetDIBitsToDevice. TopRow is the number of picture rows above the source rectangle.
 void DrawDib24Rows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, LONG SrcX,

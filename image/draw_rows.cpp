@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr LONG kWidestDrawing = kMaxImageSide * 16;
+
 struct RowPlan {
     std::vector<std::int64_t> Col;  // byte offset of each destination column's source pixel
     LONG First, Last;               // the destination columns whose source pixel is in the image
@@ -101,10 +103,8 @@ template <int BytesPerPixel>
 void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, LONG SrcX,
               LONG TopRow, LONG SrcW, LONG SrcH) {
     if (!Image.poi || !Image.pmi) return;
-    // The row buffer; an 8-bit one carries the image's colour table.
-    dib R =
-        BytesPerPixel == 3 ? newdib(DestW, 1, 24, nullptr, 0) : newdib(DestW, 1, 8, Image.pmi, 256);
-    if (!R.poi) return;  // no buffer (e.g. DestW < 1): nothing to draw
+    // Widths the image library has no row buffer for are not drawn, by any path.
+    if (DestW < 1 || DestW > kWidestDrawing) return;
 
     const LONG W = DibWidth(Image), H = DibHeight(Image);
     const RowPlan plan = PlanColumns(DestW, W, SrcX, SrcW, BytesPerPixel);
@@ -118,9 +118,13 @@ void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, 
                                 Draw24RowsDirect(*target, X, Y, DestW, DestH, Image, plan, TopRow,
                                                  SrcH, LONG(begin), LONG(end));
                             });
-        deldib(R);
         return;
     }
+
+    // The row buffer; an 8-bit one carries the image's colour table.
+    dib R =
+        BytesPerPixel == 3 ? newdib(DestW, 1, 24, nullptr, 0) : newdib(DestW, 1, 8, Image.pmi, 256);
+    if (!R.poi) return;
 
     const auto* src = static_cast<const BYTE*>(Image.poi);
     auto* row = static_cast<BYTE*>(R.poi);

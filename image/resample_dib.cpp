@@ -8,7 +8,7 @@
 
 #include "image/Zerlin.h"
 #include "image/copied_colors.h"
-#include "image/stored_rows.h"
+#include "platform/imagelib/stored_rows.h"
 
 namespace {
 

@@ -2,73 +2,68 @@
 
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
+#include "image/smooth_resample.h"
 
 namespace lumivane {
 
 namespace {
 
-// Frees an image record on scope exit unless released.
-class DibGuard {
-public:
-    explicit DibGuard(dib& d) : d_(d) {}
-    ~DibGuard() {
-        if (armed_ && d_.poi) FreeDib(d_);
-    }
-    void release() { armed_ = false; }
-    DibGuard(const DibGuard&) = delete;
-    DibGuard& operator=(const DibGuard&) = delete;
-
-private:
-    dib& d_;
-    bool armed_ = true;
-};
-
 constexpr int kReducedWidth = 1000;
+
+void ReportLoadFailure(FramingHost& host, const std::string& fname, ReadFailure why) {
+    host.NoteLoadFailure(why);
+    host.ShowLoadFailure(fname);
+}
 
 }  // namespace
 
-bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname) {
-    dib tmp = OpenDib(fname.c_str(), 0, nullptr);
-    if (!tmp.poi) {
-        host.ShowLoadFailure(fname);
-        return false;
-    }
-    DibGuard guard(tmp);
+ReadResult ReadPicture(FramingHost& host, const std::string& fname) {
+    ReadResult read = ReadImageFile(fname.c_str(), host.PictureReadOptions());
+    if (!read.image)
+        ReportLoadFailure(host, fname, read.failure);
+    else if (read.profile == ProfileUse::Unusable)
+        host.NoteUnusableProfile(fname);
+    return read;
+}
 
-    if (DibWidth(tmp) > kReducedWidth - 1 && host.AskReduceSize()) {
-        const int height = static_cast<int>(std::int64_t(DibHeight(tmp)) * kReducedWidth /
-                                            DibWidth(tmp));
+bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname) {
+    ReadResult read = ReadPicture(host, fname);
+    if (!read.image) return false;
+    OwnedDib tmp = std::move(read.image);
+
+    if (DibWidth(tmp.get()) > kReducedWidth - 1 && host.AskReduceSize()) {
+        const int height = static_cast<int>(std::int64_t(DibHeight(tmp.get())) * kReducedWidth /
+                                            DibWidth(tmp.get()));
         // A motif more than 1000 times wider than high would shrink to no rows at all; such a
         // motif, and one the resampler cannot copy, is kept as loaded.
-        dib reduced = ResampleDib(tmp, kReducedWidth, height, true);
-        if (reduced.poi) {
-            FreeDib(tmp);
-            tmp = reduced;
-        }
+        const dib reduced = host.Smooth() ? SmoothResampleDib(tmp.get(), kReducedWidth, height)
+                                          : ResampleDib(tmp.get(), kReducedWidth, height, true);
+        if (reduced.poi) tmp.reset(reduced);
     }
 
-    const int width = DibWidth(tmp);
-    const int height = DibHeight(tmp);
+    const int width = DibWidth(tmp.get());
+    const int height = DibHeight(tmp.get());
     if (auto zoom = PresetPreviewZoom(host.PreviewClientWidth(), host.PreviewClientHeight(),
                                       width, height, host.Value(Field::RahmenEd))) {
         host.SetValue(Field::ZoomOutEd, *zoom);
     }
     host.SetValue(Field::Maskwidth, PresetFeatherWidth(width));
 
-    ConvertDib(tmp, 24);
-    dib newMask = newdib(width, height, 24, nullptr, 0);
-    if (DibBitCount(tmp) != 24 || !newMask.poi) {
+    dib converted = tmp.release();
+    ConvertDib(converted, 24);  // frees the old pixels only when the copy is made
+    tmp.reset(converted);
+    OwnedDib newMask(newdib(width, height, 24, nullptr, 0));
+    if (DibBitCount(tmp.get()) != 24 || !newMask) {
         // Out of memory while preparing: the old motif stays.
-        if (newMask.poi) FreeDib(newMask);
-        host.ShowLoadFailure(fname);
+        ReportLoadFailure(host, fname, ReadFailure::OutOfMemory);
         return false;
     }
-    guard.release();
 
     FreeDib(images.di);
-    images.di = tmp;
+    images.di = tmp.release();
     FreeDib(images.mask);
-    images.mask = newMask;
+    images.mask = newMask.release();
+    images.motifFacts = std::move(read.facts);
 
     host.MakeMask();
     ResizeBackground(images, host);
@@ -77,12 +72,9 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
 }
 
 bool OpenBackground(WorkingImages& images, FramingHost& host, const std::string& fname) {
-    dib tmp = OpenDib(fname.c_str(), 0, nullptr);
-    if (!tmp.poi) {
-        host.ShowLoadFailure(fname);
-        return false;
-    }
-    InstallBackground(images, host, tmp);
+    ReadResult read = ReadPicture(host, fname);
+    if (!read.image) return false;
+    InstallBackground(images, host, read.image.release());
     return true;
 }
 

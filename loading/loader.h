@@ -7,6 +7,8 @@
 
 #include "loading/parameters.h"
 #include "platform/imagelib/dib.h"
+#include "platform/imagelib/photo_facts.h"
+#include "platform/imagelib/read_image.h"
 
 namespace lumivane {
 
@@ -16,16 +18,21 @@ struct WorkingImages {
     dib di{};     // the motif, 24 bits per pixel
     dib mask{};   // its feather mask, 24 bits per pixel
     dib bkgnd{};  // the background, at the depth it was loaded with
+    PhotoFacts motifFacts;  // what the motif's file said about it, for the saved result
 };
 
 class FramingHost {
-public:
+  public:
     virtual ~FramingHost() = default;
 
     virtual long double Value(Field field) const = 0;
     // Stores a value as the field stores it. In the window a changed field fires its change
     // handler inside this call (nested mask rebuilds and renders).
     virtual void SetValue(Field field, long double value) = 0;
+
+    // The two check boxes and the fill colour; in the window a change renders (and a changed
+    // mask shape rebuilds the mask) as a click or the colour dialog does.
+    virtual void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) = 0;
 
     virtual void MakeMask() = 0;
     virtual void PaintBox1Paint() = 0;
@@ -34,6 +41,18 @@ public:
     virtual bool AskReduceSize() = 0;
     // "Konnte das Bild nicht laden."
     virtual void ShowLoadFailure(const std::string& fname) = 0;
+    // Why the load about to be reported by ShowLoadFailure failed.
+    virtual void NoteLoadFailure(ReadFailure /*why*/) {}
+    // A picture was loaded, but its colour profile was broken or unsupported: it is used as
+    // stored.
+    virtual void NoteUnusableProfile(const std::string& /*fname*/) {}
+    // How pictures are read; by default upright and converted to sRGB.
+    virtual ReadOptions PictureReadOptions() const { return {}; }
+
+    // Whether the high-quality mode is on: a wide motif is then reduced by averaging.
+    virtual bool Smooth() const { return false; }
+    // Switches the mode; in the window the menu item follows and the picture is rendered anew.
+    virtual void SetSmooth(bool) {}
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;
@@ -44,6 +63,10 @@ public:
 // presets, conversion to 24 bits, a new mask, the background refit and a render. On failure
 // tells the host and changes nothing. Returns whether the motif was replaced.
 bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fname);
+
+// Reads a picture as the host wants it (ReadImageFile with its options). On failure tells the
+// host why and that it failed; an unusable colour profile is noted.
+ReadResult ReadPicture(FramingHost& host, const std::string& fname);
 
 // Loads the background at its own depth, refits it and renders. On failure tells the host and
 // changes nothing.

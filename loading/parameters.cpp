@@ -42,4 +42,18 @@ bool Parameters::Set(Field f, long double x) {
     return true;
 }
 
+CompositionParams CompositionValues(const Parameters& p) {
+    CompositionParams c;
+    c.zoomEd = p[Field::ZoomEd];
+    c.zoom2Ed = p[Field::Zoom2Ed];
+    c.rotEd = p[Field::RotED];
+    c.additionalEd = p[Field::AdditionalEd];
+    c.additionalYED = p[Field::AdditionalYED];
+    c.zoomOutEd = p[Field::ZoomOutEd];
+    c.backgroundCheck = p.backgroundCheck;
+    c.fillColor = p.fillColor;
+    c.smooth = p.smooth;
+    return c;
+}
+
 }  // namespace lumivane

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 
+#include "engine/composition.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -46,11 +47,16 @@ struct Parameters {
     bool backgroundCheck = true;
     bool roundMask = false;
     COLORREF fillColor = RGB(255, 255, 255);
+    bool smooth = false;  // high quality: interpolated turning and scaling, off at every start
 
     Parameters();
     long double operator[](Field f) const { return values[std::size_t(f)]; }
     // Stores x by the field's rule; returns true when the stored value changed.
     bool Set(Field f, long double x);
 };
+
+// What a render reads from the settings. The window and the window-less session both go
+// through here, so they hand the engine the same values.
+CompositionParams CompositionValues(const Parameters& p);
 
 }  // namespace lumivane

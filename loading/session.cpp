@@ -27,13 +27,10 @@ bool FramingSession::OpenMotif(const std::string& fname) {
 }
 
 bool FramingSession::OpenBackground(const std::string& fname) {
-    dib loaded = OpenDib(fname.c_str(), 0, nullptr);
-    if (!loaded.poi) {
-        ShowLoadFailure(fname);
-        return false;
-    }
+    ReadResult read = ReadPicture(*this, fname);
+    if (!read.image) return false;
     ReleaseBackground();
-    InstallBackground(images_, *this, loaded);  // nothing left for it to free
+    InstallBackground(images_, *this, read.image.release());  // nothing left for it to free
     return true;
 }
 
@@ -50,6 +47,15 @@ void FramingSession::SetValue(Field field, long double value) {
     }
 }
 
+void FramingSession::SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) {
+    params_.backgroundCheck = backgroundCheck;
+    params_.fillColor = fillColor;
+    if (params_.roundMask != roundMask) {
+        params_.roundMask = roundMask;
+        MakeMask();
+    }
+}
+
 void FramingSession::MakeMask() {
     BuildFeatherMask(images_.mask, params_[Field::Maskwidth], params_.roundMask,
                      params_[Field::MaskRadiusEd]);
@@ -59,17 +65,12 @@ void FramingSession::ShowLoadFailure(const std::string& fname) {
     if (onLoadFailure_) onLoadFailure_(fname);
 }
 
+void FramingSession::NoteUnusableProfile(const std::string& fname) {
+    if (onUnusableProfile_) onUnusableProfile_(fname);
+}
+
 CompositionParams FramingSession::CompositionValues() const {
-    CompositionParams c;
-    c.zoomEd = params_[Field::ZoomEd];
-    c.zoom2Ed = params_[Field::Zoom2Ed];
-    c.rotEd = params_[Field::RotED];
-    c.additionalEd = params_[Field::AdditionalEd];
-    c.additionalYED = params_[Field::AdditionalYED];
-    c.zoomOutEd = params_[Field::ZoomOutEd];
-    c.backgroundCheck = params_.backgroundCheck;
-    c.fillColor = params_.fillColor;
-    return c;
+    return lumivane::CompositionValues(params_);
 }
 
 bool FramingSession::Render() {

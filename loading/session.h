@@ -38,6 +38,14 @@ class FramingSession final : public FramingHost {
     void SetLoadFailureHandler(std::function<void(const std::string&)> handler) {
         onLoadFailure_ = std::move(handler);
     }
+    // Called with the file name when a picture's colour profile could not be used.
+    void SetProfileWarningHandler(std::function<void(const std::string&)> handler) {
+        onUnusableProfile_ = std::move(handler);
+    }
+    // How pictures are read (default: upright and in sRGB).
+    void SetReadOptions(const ReadOptions& options) { readOptions_ = options; }
+    // Why the last failed load failed.
+    ReadFailure LastLoadFailure() const { return lastFailure_; }
 
     bool OpenMotif(const std::string& fname);
     bool OpenBackground(const std::string& fname);
@@ -52,10 +60,16 @@ class FramingSession final : public FramingHost {
     // FramingHost
     long double Value(Field field) const override { return params_[field]; }
     void SetValue(Field field, long double value) override;
+    void SetSwitches(bool backgroundCheck, bool roundMask, COLORREF fillColor) override;
     void MakeMask() override;
     void PaintBox1Paint() override {}  // renders only on request: nothing is shown
     bool AskReduceSize() override { return reduceAnswer_; }
+    bool Smooth() const override { return params_.smooth; }
+    void SetSmooth(bool on) override { params_.smooth = on; }
     void ShowLoadFailure(const std::string& fname) override;
+    void NoteLoadFailure(ReadFailure why) override { lastFailure_ = why; }
+    void NoteUnusableProfile(const std::string& fname) override;
+    ReadOptions PictureReadOptions() const override { return readOptions_; }
     int PreviewClientWidth() const override { return kDesignedPreviewWidth; }
     int PreviewClientHeight() const override { return kDesignedPreviewHeight; }
 
@@ -70,6 +84,9 @@ class FramingSession final : public FramingHost {
     bool ownsBackground_ = true;
     bool reduceAnswer_ = false;
     std::function<void(const std::string&)> onLoadFailure_;
+    std::function<void(const std::string&)> onUnusableProfile_;
+    ReadOptions readOptions_;
+    ReadFailure lastFailure_ = ReadFailure::None;
 };
 
 }  // namespace lumivane

@@ -19,6 +19,8 @@ namespace lumivane {
 // than it saves (bench_blend, bench_draw, bench_compose).
 struct SplitThresholds {
     static constexpr std::int64_t kBlend = std::int64_t(1) << 17;
+    static constexpr std::int64_t kSmoothBlend = std::int64_t(1) << 17;
+    static constexpr std::int64_t kFeatherMask = std::int64_t(1) << 18;
     static constexpr std::int64_t kDrawRows = std::int64_t(1) << 18;
     // One core alone does not saturate the memory only for large fills.
     static constexpr std::int64_t kFill = std::int64_t(1) << 20;

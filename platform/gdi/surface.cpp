@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/imagelib/pixel_memory.h"
 #include "platform/parallel.h"
 
 namespace lumivane {
@@ -13,8 +14,7 @@ bool Surface::SetSize(int width, int height) {
     const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
     BYTE* fresh = nullptr;
     if (bytes > 0) {
-        // calloc hands large blocks out as untouched zero pages: no cost until drawn on.
-        fresh = static_cast<BYTE*>(std::calloc(bytes, 1));
+        fresh = static_cast<BYTE*>(AllocateZeroedPixels(bytes));
         if (!fresh) return false;
     }
     pixels_.reset(fresh);
@@ -33,15 +33,7 @@ std::uint32_t SurfacePixel(COLORREF color) {
 }  // namespace
 
 void Surface::Fill(COLORREF color) {
-    if (Empty()) return;
-    const std::uint32_t px = SurfacePixel(color);
-    // A large surface is filled from several cores: one core alone does not saturate the memory.
-    constexpr std::int64_t kRowsPerChunk = 16;
-    ForChunks(height_, kRowsPerChunk, std::int64_t(width_) * height_ >= SplitThresholds::kFill,
-              [&](std::int64_t begin, std::int64_t end) {
-                  auto* p = reinterpret_cast<std::uint32_t*>(ScanLine(int(begin)));
-                  std::fill(p, p + std::size_t(width_) * std::size_t(end - begin), px);
-              });
+    FillRect(0, 0, width_, height_, color);
 }
 
 void Surface::FillRect(int left, int top, int right, int bottom, COLORREF color) {
@@ -51,10 +43,16 @@ void Surface::FillRect(int left, int top, int right, int bottom, COLORREF color)
     bottom = std::min(bottom, height_);
     if (left >= right || top >= bottom) return;
     const std::uint32_t px = SurfacePixel(color);
-    for (int y = top; y < bottom; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(ScanLine(y));
-        std::fill(row + left, row + right, px);
-    }
+    // A large area is filled from both cores: one core alone does not saturate the memory.
+    constexpr std::int64_t kRowsPerChunk = 16;
+    ForChunks(bottom - top, kRowsPerChunk,
+              std::int64_t(right - left) * (bottom - top) >= SplitThresholds::kFill,
+              [&](std::int64_t begin, std::int64_t end) {
+                  for (std::int64_t y = top + begin; y < top + end; ++y) {
+                      auto* row = reinterpret_cast<std::uint32_t*>(ScanLine(int(y)));
+                      std::fill(row + left, row + right, px);
+                  }
+              });
 }
 
 }  // namespace lumivane

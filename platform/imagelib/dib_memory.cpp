@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/imagelib/imagelib.h"
+#include "platform/imagelib/pixel_memory.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ dib newdib(int width, int height, int bits, const BITMAPINFO* palsrc, int colors
 
     auto* info = static_cast<BITMAPINFO*>(
         std::calloc(1, sizeof(BITMAPINFOHEADER) + kColorTableEntries * sizeof(RGBQUAD)));
-    void* pixels = std::calloc(static_cast<std::size_t>(bytes), 1);
+    void* pixels = lumivane::AllocateZeroedPixels(static_cast<std::size_t>(bytes));
     if (!info || !pixels) {
         std::free(info);
         std::free(pixels);

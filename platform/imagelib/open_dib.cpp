@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <optional>
+#include <new>
 #include <vector>
 
-#include "platform/imagelib/codecs/decoder.h"
+#include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/colour_profile.h"
 #include "platform/imagelib/imagelib.h"
+#include "platform/imagelib/orientation.h"
 
 namespace {
 
@@ -30,53 +32,97 @@ class FileDescriptor {
     int fd_;
 };
 
-// The whole file, or nothing for anything but a readable regular file of sane size.
-std::optional<std::vector<std::uint8_t>> ReadRegularFile(const char* path) {
+// The whole file, or the reason there is none: anything but a readable regular file of sane
+// size is refused.
+std::vector<std::uint8_t> ReadRegularFile(const char* path, lumivane::ReadFailure& why) {
+    using lumivane::ReadFailure;
+    why = ReadFailure::NotReadable;
     // O_NONBLOCK keeps open() from waiting for a writer when the path names a FIFO.
     FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (file.get() < 0) return std::nullopt;
+    if (file.get() < 0) return {};
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    if (info.st_size <= 0 || std::uint64_t(info.st_size) > kMaxFileSize) return std::nullopt;
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if (info.st_size <= 0) {
+        why = ReadFailure::Damaged;
+        return {};
+    }
+    if (std::uint64_t(info.st_size) > kMaxFileSize) {
+        why = ReadFailure::TooLarge;
+        return {};
+    }
 
     std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(std::size_t(info.st_size));
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        why = ReadFailure::OutOfMemory;
+        return {};
     }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(file.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
+        if (n < 0) return {};
         if (n == 0) break;  // the file shrank meanwhile: decode what is there
         done += std::size_t(n);
     }
     bytes.resize(done);
+    why = done == 0 ? ReadFailure::Damaged : ReadFailure::None;
     return bytes;
+}
+
+// Converts to sRGB and turns upright, as the options allow. Pictures without a profile or
+// orientation pass untouched.
+void ShowAsSeen(lumivane::ReadResult& result, const lumivane::ReadOptions& options) {
+    using namespace lumivane;
+    if (options.applyProfile && result.profile == ProfileUse::NotNeeded &&
+        !result.facts.iccProfile.empty())
+        result.profile = ConvertToSrgb(result.image.get(), result.facts.iccProfile);
+    if (options.applyOrientation && result.facts.orientation != 1) {
+        const dib upright = OrientedDib(result.image.get(), result.facts.orientation);
+        if (!upright.poi) throw std::bad_alloc();
+        result.image.reset(upright);
+    }
 }
 
 }  // namespace
 
-dib lumivane::DecodeImage(Bytes file) {
+lumivane::ReadResult lumivane::ReadImage(Bytes file, const ReadOptions& options) {
     try {
         for (const Decoder& decoder : Decoders()) {
-            if (decoder.matches(file)) return decoder.decode(file);
+            if (!decoder.matches(file)) continue;
+            ReadResult result = decoder.decode(file, options);
+            if (!result.image) {
+                if (result.failure == ReadFailure::None) result.failure = ReadFailure::Damaged;
+                return result;
+            }
+            ShowAsSeen(result, options);
+            return result;
         }
+    } catch (const std::bad_alloc&) {
+        return Refused(ReadFailure::OutOfMemory);
     } catch (...) {
-        // Out of memory inside a reader: the file simply cannot be opened.
+        return Refused(ReadFailure::Damaged);
     }
-    return dib{};
+    return Refused(ReadFailure::UnknownFormat);
+}
+
+lumivane::ReadResult lumivane::ReadImageFile(const char* filename, const ReadOptions& options) {
+    if (!filename || !*filename) return Refused(ReadFailure::NotReadable);
+    try {
+        ReadFailure why = ReadFailure::None;
+        const std::vector<std::uint8_t> bytes = ReadRegularFile(filename, why);
+        if (why != ReadFailure::None) return Refused(why);
+        return ReadImage(Bytes(bytes.data(), bytes.size()), options);
+    } catch (const std::bad_alloc&) {
+        return Refused(ReadFailure::OutOfMemory);
+    }
+}
+
+dib lumivane::DecodeImage(Bytes file) {
+    return ReadImage(file).image.release();
 }
 
 dib OpenDib(const char* filename, int /*flags*/, HWND /*window*/) {
-    if (!filename || !*filename) return dib{};
-    try {
-        const auto bytes = ReadRegularFile(filename);
-        if (!bytes || bytes->empty()) return dib{};
-        return lumivane::DecodeImage(lumivane::Bytes(bytes->data(), bytes->size()));
-    } catch (...) {
-        return dib{};  // no memory to hold the file
-    }
+    return lumivane::ReadImageFile(filename).image.release();
 }

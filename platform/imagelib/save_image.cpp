@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <cerrno>
 #include <new>
 #include <random>
@@ -122,13 +123,9 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-}  // namespace
-
-SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
-    const Encoder* encoder = EncoderForFileName(path);
-    if (!encoder) return Failure(SaveError::kUnknownFormat);
-    if (picture.Empty()) return Failure(SaveError::kEmptyPicture);
-
+// The safe replacement both savers share: `write` fills a new temporary file beside the target,
+// which then takes the target's place.
+SaveResult SaveThrough(const std::string& path, const std::function<SaveResult(int fd)>& write) {
     std::string target = path;
     if (SaveResult r = ResolveLinks(target); !r.Ok()) return r;
 
@@ -152,7 +149,7 @@ SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
         (void)!::fchmod(fd, existing.st_mode & 07777);
     }
 
-    SaveResult result = WriteAll(fd, *encoder, picture);
+    SaveResult result = write(fd);
     if (::close(fd) != 0 && result.Ok()) result = SystemFailure(errno);
     if (result.Ok() && ::rename(temporary.c_str(), target.c_str()) != 0)
         result = SystemFailure(errno);
@@ -162,6 +159,32 @@ SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
     }
     SyncFolder(folder);
     return result;
+}
+
+SaveResult WriteBytes(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return SystemFailure(errno);
+        }
+        bytes.remove_prefix(std::size_t(n));
+    }
+    if (::fsync(fd) != 0) return SystemFailure(errno);
+    return {};
+}
+
+}  // namespace
+
+SaveResult SaveImage(const std::string& path, const Bgrx32View& picture) {
+    const Encoder* encoder = EncoderForFileName(path);
+    if (!encoder) return Failure(SaveError::kUnknownFormat);
+    if (picture.Empty()) return Failure(SaveError::kEmptyPicture);
+    return SaveThrough(path, [&](int fd) { return WriteAll(fd, *encoder, picture); });
+}
+
+SaveResult SaveBytes(const std::string& path, std::string_view bytes) {
+    return SaveThrough(path, [&](int fd) { return WriteBytes(fd, bytes); });
 }
 
 std::string_view SaveErrorReason(SaveError error) {

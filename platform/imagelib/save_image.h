@@ -42,6 +42,9 @@ struct SaveResult {
 // Writes the picture in the format that the extension of `path` names (case does not matter).
 SaveResult SaveImage(const std::string& path, const Bgrx32View& picture);
 
+// Writes `bytes` as the whole file, with the same safe replacement as SaveImage.
+SaveResult SaveBytes(const std::string& path, std::string_view bytes);
+
 // The reason in German, without a full stop, e.g. "Keine Berechtigung".
 std::string_view SaveErrorReason(SaveError error);
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -338,7 +339,8 @@ TEST_F(MainFormTest, MenuAndControlsAreAsDesigned) {
     QStringList captions;
     for (QAction* a : w.Datei1->actions()) captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Motiv öffnen...", "Hintergrund öffnen...", "-",
-                                     "Ergebnis speichern unter...", "-", "Beenden"}));
+                                     "Ergebnis speichern unter...", "-", "Vorlage laden…",
+                                     "Vorlage speichern…", "-", "Beenden"}));
     for (QAction* a : w.Datei1->actions() + w.Hilfe1->actions())
         EXPECT_TRUE(a->shortcut().isEmpty());
     EXPECT_EQ(w.ZoomEd->geometry(), QRect(96, 5, 57, 21));
@@ -399,6 +401,33 @@ TEST_F(MainFormTest, ScreenshotShowsTheStretchedPicture) {
             mismatches += shown.pixel(x, y) != qRgb(p[2], p[1], p[0]);
         }
     EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(MainFormTest, HighQualityIsAnExtrasItemOffAtStartThatRendersAtOnce) {
+    PutStartupPictures();
+    TMainForm& w = Make();
+    QStringList menus;
+    for (QAction* a : w.menuBar()->actions()) menus << a->text();
+    EXPECT_EQ(menus, QStringList({"Datei", "Extras", "Hilfe"}));
+    ASSERT_EQ(w.Extras1->actions(), QList<QAction*>({w.HoheBildqualitt1}));
+    EXPECT_EQ(w.HoheBildqualitt1->text(), "Hohe Bildqualität");
+    EXPECT_TRUE(w.HoheBildqualitt1->isCheckable());
+    EXPECT_FALSE(w.HoheBildqualitt1->isChecked());
+    EXPECT_FALSE(w.Smooth());
+
+    auto pixels = [&] {
+        const Surface& bit = w.bit();
+        return std::vector<BYTE>(bit.Bits(),
+                                 bit.Bits() + std::size_t(bit.Width()) * bit.Height() * 4);
+    };
+    const std::vector<BYTE> plain = pixels();
+    trace.clear();
+    w.HoheBildqualitt1->trigger();
+    EXPECT_EQ(trace, std::vector<std::string>({"PaintBox1Paint"}));
+    EXPECT_TRUE(w.Smooth());
+    EXPECT_NE(pixels(), plain) << "the motif is turned by 5 degrees: its edges are smoothed";
+    w.HoheBildqualitt1->trigger();
+    EXPECT_EQ(pixels(), plain);
 }
 
 TEST_F(MainFormTest, SavingWritesTheFullPictureNotThePreview) {

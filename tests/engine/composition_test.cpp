@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
+#include "engine/blend.h"
 #include "engine/composition.h"
 #include "engine/feather_mask.h"
 #include "image/Zerlin.h"
@@ -157,11 +159,83 @@ TEST(Composition, AnEmptyOrHugeResultRendersNothingAndKeepsTheLastPicture) {
     EXPECT_EQ(PixelAt(bit, 0, 0), before);
 }
 
+// A background whose every pixel differs from its neighbours, in 24 bits or as 8-bit greys.
+dib Patterned(int w, int h, int bits) {
+    std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* grey = reinterpret_cast<BITMAPINFO*>(info.data());
+    for (int i = 0; i < 256; ++i) grey->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    dib d = newdib(w, h, bits, grey, 256);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            setpixel(d, x, y,
+                     bits == 8 ? DWORD((x * 7 + y * 3) & 0xFF)
+                               : RGB(BYTE(x * 5), BYTE(y * 3), BYTE(x ^ y)));
+    return d;
+}
+
+// Where the background covers the picture it is not filled first; whatever the bitmap held
+// before must still be gone everywhere, and every pixel come out as from filling all of it.
+TEST(Composition, ThePictureIsTheSameAsWhenEverythingIsFilledFirst) {
+    struct Case {
+        const char* what;
+        int bgW, bgH, bits, mW, mH;
+        long double zoomEd, marginX, marginY, rot;
+        bool background;
+    };
+    const Case cases[] = {
+        {"background covers all", 90, 70, 24, 40, 30, 100, 0, 0, 5, true},
+        {"odd sizes, background smaller than the motif", 31, 17, 24, 45, 29, 100, 0, 0, 0, true},
+        {"wide margins around the background", 60, 40, 24, 30, 20, 100, 7, 3, 30, true},
+        {"negative margins crop the background", 80, 60, 24, 30, 20, 100, -9, -5, 0, true},
+        {"background scaled up", 33, 21, 24, 40, 30, 250, 1, 0, 10, true},
+        {"background scaled to nothing", 33, 21, 24, 40, 30, 1, 2, 2, 0, true},
+        {"8-bit background", 50, 40, 8, 30, 20, 100, 4, 0, 5, true},
+        {"background off", 50, 40, 24, 30, 20, 100, 4, 6, 5, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dib bkgnd = Patterned(c.bgW, c.bgH, c.bits);
+        dib di = Patterned(c.mW, c.mH, 24);
+        dib mask = newdib(c.mW, c.mH, 24, nullptr, 0);
+        BuildFeatherMask(mask, 4, false, 0);
+        CompositionParams p;
+        p.zoomEd = c.zoomEd;
+        p.additionalEd = c.marginX;
+        p.additionalYED = c.marginY;
+        p.rotEd = c.rot;
+        p.backgroundCheck = c.background;
+        p.fillColor = RGB(12, 200, 77);
+        const CompositionLayout l = ComputeLayout(p, c.bgW, c.bgH, c.mW, c.mH);
+        ASSERT_TRUE(l.Renderable());
+
+        Surface filledFirst;
+        ASSERT_TRUE(filledFirst.SetSize(int(l.outW), int(l.outH)));
+        filledFirst.Fill(p.fillColor);
+        if (c.background) {
+            HDC dc = CreateSurfaceDC(filledFirst);
+            DrawDibToDevice(dc, int((l.outW - l.bgW) / 2), int((l.outH - l.bgH) / 2), int(l.bgW),
+                            int(l.bgH), bkgnd, 0, 0, c.bgW, c.bgH, false, SRCCOPY);
+            DeleteDC(dc);
+        }
+        DibRotxxx(di, mask, filledFirst, int(c.rot), 0, 0, 100);
+
+        Surface bit;
+        ASSERT_TRUE(bit.SetSize(int(l.outW), int(l.outH)));
+        std::memset(bit.Bits(), 0xA5, std::size_t(bit.Stride()) * bit.Height());  // stale
+        ASSERT_TRUE(ComposePicture(p, l, bkgnd, di, mask, bit));
+        EXPECT_EQ(0, std::memcmp(bit.Bits(), filledFirst.Bits(),
+                                 std::size_t(bit.Stride()) * bit.Height()));
+        FreeDib(bkgnd);
+        FreeDib(di);
+        FreeDib(mask);
+    }
+}
+
 TEST(Composition, SizesAreTruncatedAndThePreviewRounded) {
     Scene scene(333, 333, 101, 99);
     CompositionParams p = Straight();
-    p.zoomEd = 50;     // 166.5 -> 166
-    p.zoom2Ed = 150;   // 151.5 -> 151, 148.5 -> 148
+    p.zoomEd = 50;          // 166.5 -> 166
+    p.zoom2Ed = 150;        // 151.5 -> 151, 148.5 -> 148
     p.zoomOutEd = 25;       // 166 / 4 = 41.5 -> 42 (the even neighbour)
     p.additionalYED = 0.5;  // the result grows by Round(0.5 x 2) = 1 row
     const CompositionLayout l = scene.Layout(p);

@@ -158,7 +158,7 @@ TEST(FeatherMask, WholeMasksMatchAStraightforwardComputation) {
         int w, h, mw, adjust;
     };
     for (Case c : {Case{320, 200, 20, 0}, Case{7, 5, 3, 0}, Case{1, 1, 1, 0}, Case{64, 9, 40, -3},
-                   Case{101, 99, 13, 17}}) {
+                   Case{101, 99, 13, 17}, Case{1001, 700, 60, 5} /* large: rows split */}) {
         Mask m(c.w, c.h);
         for (bool round : {false, true}) {
             BuildFeatherMask(m.d, c.mw, round, c.adjust);

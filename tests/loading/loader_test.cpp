@@ -32,6 +32,11 @@ public:
     void SetValue(Field f, long double v) override {
         if (params.Set(f, v)) log.push_back(std::string("set ") + SpecOf(f).name);
     }
+    void SetSwitches(bool background, bool round, COLORREF fill) override {
+        params.backgroundCheck = background;
+        params.roundMask = round;
+        params.fillColor = fill;
+    }
     void MakeMask() override {
         BuildFeatherMask(images_.mask, params[Field::Maskwidth], params.roundMask,
                          params[Field::MaskRadiusEd]);

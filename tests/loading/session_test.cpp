@@ -1,6 +1,8 @@
-// The window-less working state: a background borrowed from the caller is never freed by it.
+// The window-less working state: a background borrowed from the caller is never freed by it,
+// and the high-quality mode reaches the reduction of a wide motif.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -40,6 +42,32 @@ TEST(FramingSession, ABorrowedBackgroundOutlivesTheSessionAndALaterLoadReplacing
     EXPECT_EQ(DibWidth(shared), 64);
     EXPECT_EQ(getpixel(shared, 5, 5), RGB(9, 8, 7));
     FreeDib(shared);
+    fs::remove(file);
+}
+
+// Columns alternating black and white, reduced to 1000 pixels: the plain reduction keeps every
+// other column and so one colour alone, the high-quality one their mean.
+TEST(FramingSession, HighQualityReductionAveragesWhatThePlainOneDrops) {
+    const fs::path file = fs::temp_directory_path() / "lumivane-session-stripes.bmp";
+    Surface s;
+    ASSERT_TRUE(s.SetSize(2000, 20));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 2000; ++x) std::memset(s.ScanLine(y) + 4 * x, x % 2 ? 255 : 0, 3);
+    ASSERT_TRUE(SavePicture(s, file.string()).Ok());
+    for (const bool smooth : {false, true}) {
+        FramingSession session;
+        session.SetReduceAnswer(true);
+        session.params().smooth = smooth;
+        ASSERT_TRUE(session.OpenMotif(file.string()));
+        const dib& motif = session.images().di;
+        ASSERT_EQ(DibWidth(motif), 1000);
+        int grey = 0;
+        for (int x = 0; x < 1000; ++x) {
+            const BYTE red = GetRValue(getpixel(motif, x, 5));
+            grey += red > 100 && red < 155;
+        }
+        EXPECT_EQ(grey, smooth ? 1000 : 0);
+    }
     fs::remove(file);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/Zerlin.h"
+#include "tests/platform/imagelib/photo_files.h"
 #include "loading/save_picture.h"
 #include "tools/render/render_cli.h"
 
@@ -105,6 +106,30 @@ TEST_F(RenderCli, OptionsAfterTheFitOverrideItAndAreStoredLikeFields) {
     EXPECT_EQ(r.at(4, 20), RGB(200, 40, 10));
 }
 
+// A hard-edged motif turned by 30 degrees: plainly every pixel is motif or frame, smoothly the
+// edges mix the two.
+TEST_F(RenderCli, SmoothMixesTheEdgesOfATurnedMotif) {
+    for (const bool smooth : {false, true}) {
+        const std::string out = Path(smooth ? "smooth.bmp" : "plain.bmp");
+        std::vector<std::string> args = {"--rotate", "30", "--feather", "0", "-b",
+                                         background_, "-o", out, motif_};
+        if (smooth) args.insert(args.begin(), "--smooth");
+        ASSERT_EQ(Run(args), 0) << err_.str();
+        Result r(out);
+        ASSERT_TRUE(r.ok());
+        int mixed = 0;
+        for (int y = 0; y < r.height(); ++y)
+            for (int x = 0; x < r.width(); ++x)
+                mixed += r.at(x, y) != RGB(200, 40, 10) && r.at(x, y) != RGB(20, 90, 160);
+        if (smooth)
+            EXPECT_GT(mixed, 100);
+        else
+            EXPECT_EQ(mixed, 0);
+    }
+    ASSERT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("--smooth"), std::string::npos);
+}
+
 TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
     const std::string second = Solid("second.bmp", 50, 50, RGB(1, 2, 3));
     const std::string broken = Path("broken.jpg");
@@ -113,7 +138,8 @@ TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
     EXPECT_EQ(Run({"-j", "2", "--format", "png", "-b", background_, "-o", outDir, motif_, broken,
                    second}),
               1);
-    EXPECT_NE(err_.str().find(broken + ": Konnte das Bild nicht laden."), std::string::npos)
+    EXPECT_NE(err_.str().find(broken + ": Konnte das Bild nicht laden (unbekanntes Format)."),
+              std::string::npos)
         << err_.str();
     EXPECT_TRUE(Result((fs::path(outDir) / "motif.png").string()).ok());
     EXPECT_TRUE(Result((fs::path(outDir) / "second.png").string()).ok());
@@ -122,8 +148,62 @@ TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {
 
 TEST_F(RenderCli, AnUnreadableBackgroundFailsEverything) {
     EXPECT_EQ(Run({"-b", Path("nowhere.jpg"), "-o", Path("x.jpg"), motif_}), 1);
-    EXPECT_NE(err_.str().find("nowhere.jpg: Konnte das Bild nicht laden."), std::string::npos);
+    EXPECT_NE(err_.str().find(
+                  "nowhere.jpg: Konnte das Bild nicht laden (nicht gefunden oder nicht lesbar)."),
+              std::string::npos)
+        << err_.str();
     EXPECT_FALSE(fs::exists(Path("x.jpg")));
+
+    // Motifs are read while the background is: none of them is reported, nothing is made.
+    const std::string broken = Path("broken.jpg");
+    std::ofstream(broken) << "not a picture";
+    EXPECT_EQ(
+        Run({"-j", "2", "-b", Path("nowhere.jpg"), "-o", Path("folder"), motif_, broken, motif_}),
+        1);
+    EXPECT_EQ(err_.str(),
+              "lumivane-render: " + Path("nowhere.jpg") +
+                  ": Konnte das Bild nicht laden (nicht gefunden oder nicht lesbar).\n");
+    EXPECT_FALSE(fs::exists(Path("folder")));
+}
+
+// A phone's portrait photo (stored sideways, EXIF orientation 6) frames like a picture stored
+// upright; --ignore-orientation frames it as stored. A broken colour profile is named in one
+// line and the picture used as stored; --ignore-profile does not look at it.
+TEST_F(RenderCli, PhotosAreTurnedAndConvertedUnlessTheOptionsSayNo) {
+    using imagelib_test::ExifBlock;
+    using imagelib_test::WithPngChunk;
+    const std::string storedUpright = Solid("upright.png", 60, 100, RGB(200, 40, 10));
+    const imagelib_test::ByteVector sideways = imagelib_test::ReadAll(Solid("side.png", 100, 60,
+                                                                            RGB(200, 40, 10)));
+    const std::string phone = Path("phone.png");
+    const imagelib_test::ByteVector turned = WithPngChunk(sideways, "eXIf", ExifBlock(6));
+    std::ofstream(phone, std::ios::binary)
+        .write(reinterpret_cast<const char*>(turned.data()), std::streamsize(turned.size()));
+    imagelib_test::ByteVector garbage(300, 0x5A);
+    const std::string badProfile = Path("bad-profile.png");
+    const imagelib_test::ByteVector tagged =
+        WithPngChunk(sideways, "iCCP", imagelib_test::IccpChunk(garbage));
+    std::ofstream(badProfile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(tagged.data()), std::streamsize(tagged.size()));
+
+    const auto size = [&](const std::string& motif, std::vector<std::string> extra) {
+        const std::string out = Path("out.bmp");
+        std::vector<std::string> args = {"-b", background_, "-o", out, motif};
+        args.insert(args.begin(), extra.begin(), extra.end());
+        EXPECT_EQ(Run(args), 0) << err_.str();
+        const Result r(out);
+        return std::pair{r.width(), r.height()};
+    };
+    EXPECT_EQ(size(phone, {}), size(storedUpright, {}));
+    EXPECT_EQ(size(phone, {"--ignore-orientation"}), size(motif_, {}));
+
+    size(badProfile, {});
+    const std::string warning = badProfile +
+                                ": Das Farbprofil ist beschädigt oder wird nicht unterstützt; das "
+                                "Bild wird ohne Umrechnung verwendet.\n";
+    EXPECT_EQ(err_.str(), std::string("lumivane-render: ") + warning);
+    size(badProfile, {"--ignore-profile"});
+    EXPECT_EQ(err_.str(), "");
 }
 
 TEST_F(RenderCli, AnUnwritableOutputIsReportedAndLeavesNoFile) {
@@ -158,6 +238,59 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("--no-background"), std::string::npos);
     EXPECT_NE(out_.str().find("Füllfarbe"), std::string::npos);
+}
+
+// Two results read back agree in size and every pixel.
+bool SamePicture(const std::string& a, const std::string& b) {
+    Result ra(a), rb(b);
+    if (!ra.ok() || !rb.ok() || ra.width() != rb.width() || ra.height() != rb.height())
+        return false;
+    for (int y = 0; y < ra.height(); ++y)
+        for (int x = 0; x < ra.width(); ++x)
+            if (ra.at(x, y) != rb.at(x, y)) return false;
+    return true;
+}
+
+TEST_F(RenderCli, ATemplateRendersAsTheOptionsItWasSavedFromAndLaterOptionsWin) {
+    fs::create_directories(dir_ / "vorlagen");
+    const std::string design = Path("vorlagen/design.lumivane");
+    ASSERT_EQ(Run({"--save-template", design, "--frame", "110", "--margin-x", "-3", "--round",
+                   "--radius", "12", "--fill", "#102030", "--rotate", "-7", "-b", background_}),
+              0)
+        << err_.str();
+    const std::vector<std::string> same = {"--margin-x", "-3", "--round", "--radius", "12",
+                                           "--fill", "#102030", "--rotate", "-7", "-b", background_};
+    auto plain = [&](const std::string& frame, const std::string& out) {
+        std::vector<std::string> args = same;
+        args.insert(args.end(), {"--frame", frame, "-o", out, motif_});
+        return Run(args);
+    };
+    ASSERT_EQ(plain("110", Path("plain110.png")), 0);
+    ASSERT_EQ(plain("120", Path("plain120.png")), 0);
+    ASSERT_FALSE(SamePicture(Path("plain110.png"), Path("plain120.png")));
+
+    // Options before the template give way to it; options after it override it.
+    ASSERT_EQ(Run({"--frame", "50", "--template", design, "-o", Path("t110.png"), motif_}), 0)
+        << err_.str();
+    ASSERT_EQ(Run({"--template", design, "--frame", "120", "-o", Path("t120.png"), motif_}), 0);
+    EXPECT_TRUE(SamePicture(Path("t110.png"), Path("plain110.png")));
+    EXPECT_TRUE(SamePicture(Path("t120.png"), Path("plain120.png")));
+
+    // The background lies outside the template's folder and is kept by its full name: the
+    // folder can move. Without the background, nothing is written.
+    fs::rename(dir_ / "vorlagen", dir_ / "weg");
+    EXPECT_EQ(Run({"--template", Path("weg/design.lumivane"), "-o", Path("t.png"), motif_}), 0);
+    fs::remove(background_);
+    EXPECT_EQ(Run({"--template", Path("weg/design.lumivane"), "-o", Path("x.png"), motif_}), 1);
+    EXPECT_NE(err_.str().find("Das Hintergrundbild der Vorlage fehlt: " + background_),
+              std::string::npos)
+        << err_.str();
+    EXPECT_FALSE(fs::exists(Path("x.png")));
+
+    std::ofstream(Path("kaputt.lumivane")) << "{\"format\": \"lumivane-template\"";
+    EXPECT_EQ(Run({"--template", Path("kaputt.lumivane"), "-o", Path("x.png"), motif_}), 2);
+    EXPECT_NE(err_.str().find("Die Vorlage ist beschädigt."), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(Path("x.png")));
 }
 
 TEST_F(RenderCli, TheProgramItselfReturnsTheStatus) {

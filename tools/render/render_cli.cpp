@@ -1,5 +1,7 @@
 #include "tools/render/render_cli.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -17,6 +20,7 @@
 #include "loading/save_picture.h"
 #include "loading/session.h"
 #include "platform/imagelib/codecs/encoder.h"
+#include "platform/imagelib/read_image.h"
 #include "platform/parallel.h"
 
 namespace lumivane {
@@ -24,7 +28,36 @@ namespace lumivane {
 namespace {
 
 const char kProgram[] = "lumivane-render";
-const char kLoadFailure[] = "Konnte das Bild nicht laden.";
+const char kProfileWarning[] =
+    "Das Farbprofil ist beschädigt oder wird nicht unterstützt; das Bild wird ohne Umrechnung "
+    "verwendet.";
+
+// "Konnte das Bild nicht laden (...)." with the reason in words.
+std::string LoadFailureMessage(ReadFailure why) {
+    const char* reason = "beschädigt oder unvollständig";
+    switch (why) {
+        case ReadFailure::NotReadable:
+            reason = "nicht gefunden oder nicht lesbar";
+            break;
+        case ReadFailure::UnknownFormat:
+            reason = "unbekanntes Format";
+            break;
+        case ReadFailure::TooLarge:
+            reason = "zu groß";
+            break;
+        case ReadFailure::OutOfMemory:
+            reason = "zu wenig Arbeitsspeicher";
+            break;
+        case ReadFailure::None:
+        case ReadFailure::Damaged:
+            break;
+    }
+    return std::string("Konnte das Bild nicht laden (") + reason + ").";
+}
+
+ReadOptions PictureReadOptions(const RenderOptions& o) {
+    return ReadOptions{!o.ignoreOrientation, !o.ignoreProfile};
+}
 
 // A decimal number as the fields accept it: digits with an optional sign and fraction.
 std::optional<long double> ParseNumber(const std::string& text) {
@@ -170,10 +203,57 @@ bool StoreJobs(RenderOptions& o, const std::string& option, const std::string& v
     return true;
 }
 
+// Takes over every setting of a template file; options after it override them again.
+bool TakeTemplate(const std::string& file, RenderOptions& o, std::string& error) {
+    std::string why;
+    const std::optional<FramingTemplate> t = ReadTemplate(file, why);
+    if (!t) {
+        error = file + ": " + why;
+        return false;
+    }
+    o.frame = t->frame;
+    o.motifZoom = t->motifZoom;
+    o.rotate = t->rotate;
+    o.radius = t->radius;
+    o.feather = t->feather;
+    o.backgroundZoom = t->backgroundZoom;
+    o.marginX = t->marginX;
+    o.marginY = t->marginY;
+    o.round = t->roundMask;
+    o.noBackground = !t->backgroundCheck;
+    o.fill = t->fillColor;
+    o.smooth = t->smooth;
+    o.reduce = t->reduceMotif;
+    o.background = t->background;
+    o.backgroundTurns = t->backgroundTurns;
+    o.orientationMatched = t->orientationMatched;
+    o.backgroundFromTemplate = true;
+    return true;
+}
+
+bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& value,
+                   std::string& error) {
+    return TakeTemplate(value, o, error);
+}
+
+bool StoreBackground(RenderOptions& o, const std::string&, const std::string& value,
+                     std::string&) {
+    o.background = value;
+    o.backgroundTurns = 0;  // turns a template gave belong to its own background
+    o.backgroundFromTemplate = false;
+    return true;
+}
+
+bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::string&,
+                           std::string&) {
+    o.orientationMatched = true;
+    return true;
+}
+
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
-         "Hintergrund (Rahmen, Passepartout, Struktur)", Text(&RenderOptions::background)},
+         "Hintergrund (Rahmen, Passepartout, Struktur)", StoreBackground},
         {"-o", "--output", "ZIEL", "AUSGABE",
          "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
         {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
@@ -201,6 +281,22 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+        {nullptr, "--ignore-orientation", nullptr, nullptr,
+         "Bilder nicht nach ihrer EXIF-Ausrichtung drehen",
+         Switch(&RenderOptions::ignoreOrientation)},
+        {nullptr, "--ignore-profile", nullptr, nullptr,
+         "eingebettete Farbprofile nicht nach sRGB umrechnen",
+         Switch(&RenderOptions::ignoreProfile)},
+        {nullptr, "--smooth", nullptr, nullptr,
+         "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
+         Switch(&RenderOptions::smooth)},
+        {nullptr, "--match-orientation", nullptr, nullptr,
+         "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
+        {nullptr, "--template", "DATEI", nullptr,
+         "Rahmenvorlage anwenden; Optionen danach gehen ihr vor", StoreTemplate},
+        {nullptr, "--save-template", "DATEI", nullptr,
+         "Optionen und -b als Rahmenvorlage speichern, dann beenden",
+         Text(&RenderOptions::saveTemplate)},
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
@@ -226,6 +322,31 @@ std::string UsageLine() {
 }
 
 }  // namespace
+
+FramingTemplate DesignOf(const RenderOptions& o) {
+    auto stored = [](Field f, long double v) { return StoreFieldValue(SpecOf(f), v); };
+    auto storedIfSet = [&](Field f, const std::optional<long double>& v) {
+        return v ? std::optional<long double>(stored(f, *v)) : std::nullopt;
+    };
+    FramingTemplate t;
+    t.frame = stored(Field::RahmenEd, o.frame);
+    t.motifZoom = stored(Field::Zoom2Ed, o.motifZoom);
+    t.rotate = stored(Field::RotED, o.rotate);
+    t.radius = stored(Field::MaskRadiusEd, o.radius.value_or(0));
+    t.feather = storedIfSet(Field::Maskwidth, o.feather);
+    t.backgroundZoom = storedIfSet(Field::ZoomEd, o.backgroundZoom);
+    t.marginX = storedIfSet(Field::AdditionalEd, o.marginX);
+    t.marginY = storedIfSet(Field::AdditionalYED, o.marginY);
+    t.roundMask = o.round;
+    t.backgroundCheck = !o.noBackground;
+    t.fillColor = o.fill;
+    t.smooth = o.smooth;
+    t.reduceMotif = o.reduce;
+    t.background = o.background;
+    t.backgroundTurns = o.backgroundTurns;
+    t.orientationMatched = o.orientationMatched;
+    return t;
+}
 
 std::string RenderUsageText() {
     return UsageLine() + "Alle Optionen zeigt: " + kProgram + " --help\n";
@@ -281,6 +402,7 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
     }
     if (o.help) return o;
     if (o.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
+    else if (!o.saveTemplate.empty()) return o;  // no motif or output needed
     else if (o.output.empty()) error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
     else if (o.motifs.empty()) error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
@@ -299,37 +421,75 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 
 namespace {
 
-// Frames one motif into `session` and writes it. Returns the message for a failure, or "".
-std::string FrameOne(const RenderOptions& o, const dib& background, const std::string& motif,
-                     const std::filesystem::path& target) {
-    FramingSession session;
-    if (!session.Ready()) return "Zu wenig Arbeitsspeicher.";
-    Parameters& p = session.params();
-    p.Set(Field::RahmenEd, o.frame);
-    p.Set(Field::Zoom2Ed, o.motifZoom);
-    p.Set(Field::RotED, o.rotate);
-    session.SetReduceAnswer(o.reduce);
+// The background file as read, and turned once more for motifs of the other orientation; and
+// whether it has been read and the output folder made, set once by the thread that does both
+// while the first motifs are being read.
+struct Backgrounds {
+    dib asDesigned{};
+    dib turnedOnce{};
+    int fileWidth = 0, fileHeight = 0;
+    std::shared_future<bool> ready;
+};
 
+// What framing one motif came to: the message for a failure ("" when written, and also when
+// the background failed: that is reported once, elsewhere), whether the failure was the
+// motif's load, and whether the motif's colour profile could not be used.
+struct FrameOutcome {
+    std::string message;
+    bool loadFailed = false;
+    bool profileUnusable = false;
+};
+
+// Frames one motif into `session` and writes it, once the background is ready.
+FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
+                      const std::string& motif, const std::filesystem::path& target) {
+    FramingSession session;
+    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
+    ApplyFitInputs(session, design);
+    session.SetReduceAnswer(o.reduce);
+    session.SetSmooth(design.smooth);  // before loading: the reduction averages too
+
+    FrameOutcome outcome;
+    session.SetReadOptions(PictureReadOptions(o));
+    session.SetProfileWarningHandler([&](const std::string&) { outcome.profileUnusable = true; });
     bool loadFailed = false;
     session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
-    if (!session.OpenMotif(motif) || loadFailed) return kLoadFailure;
-    session.UseSharedBackground(background);
-
-    if (o.feather) session.SetValue(Field::Maskwidth, *o.feather);
-    if (o.round) {
-        p.roundMask = true;
-        session.MakeMask();
+    const bool loaded = session.OpenMotif(motif) && !loadFailed;
+    // Decoding the motif overlaps decoding the background; from here on it is needed.
+    if (!bg.ready.get()) return outcome;
+    if (!loaded) {
+        outcome.message = LoadFailureMessage(session.LastLoadFailure());
+        outcome.loadFailed = true;
+        return outcome;
     }
-    if (o.radius) session.SetValue(Field::MaskRadiusEd, *o.radius);
-    if (o.noBackground) p.backgroundCheck = false;
-    if (o.backgroundZoom) session.SetValue(Field::ZoomEd, *o.backgroundZoom);
-    if (o.marginX) session.SetValue(Field::AdditionalEd, *o.marginX);
-    if (o.marginY) session.SetValue(Field::AdditionalYED, *o.marginY);
-    p.fillColor = o.fill;
+    const dib& motifImage = session.images().di;
+    const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
+                                         DibWidth(motifImage), DibHeight(motifImage));
+    session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned : bg.turnedOnce);
+    ApplyTemplateSettings(session.images(), session, design);
 
-    if (!session.Render()) return "Das Ergebnis ist leer oder zu groß.";
+    if (!session.Render()) {
+        outcome.message = "Das Ergebnis ist leer oder zu groß.";
+        return outcome;
+    }
     const SaveResult saved = SavePicture(session.picture(), target.string());
-    return saved.Ok() ? "" : SaveErrorMessage(saved.error);
+    if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);
+    return outcome;
+}
+
+// Writes the template the options describe.
+int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
+    std::string error;
+    dib background = OpenTemplateBackground(o.background, error);
+    if (!background.poi) {
+        err << kProgram << ": " << o.background << ": " << error << "\n";
+        return 1;
+    }
+    FreeDib(background);  // only checked: a template never names a picture that cannot be read
+    error = WriteTemplate(DesignOf(o), o.saveTemplate);
+    if (error.empty()) return 0;
+    err << kProgram << ": " << o.saveTemplate << ": " << error << "\n";
+    return 1;
 }
 
 }  // namespace
@@ -341,21 +501,58 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         err << kProgram << ": " << name << ": " << message << "\n";
     };
 
-    dib background = OpenDib(o.background.c_str(), 0, nullptr);
-    if (!background.poi) {
-        report(o.background, kLoadFailure);
-        return 1;
-    }
+    if (!o.saveTemplate.empty()) return SaveTemplateOnly(o, err);
 
-    if (o.motifs.size() > 1) {
-        std::error_code ec;
-        std::filesystem::create_directories(o.output, ec);
-        if (!std::filesystem::is_directory(o.output)) {
-            report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
-            FreeDib(background);
-            return 1;
+    const FramingTemplate design = DesignOf(o);
+    // The background is read on a thread of its own while the workers read their first motifs;
+    // nothing is reported for a motif, and nothing written, until it has been read.
+    Backgrounds bg;
+    std::promise<bool> readiness;
+    bg.ready = readiness.get_future().share();
+    auto prepare = [&] {
+        std::string error;
+        BackgroundRead read;
+        bg.asDesigned = OpenTemplateBackground(o.background, error, PictureReadOptions(o), &read);
+        if (!bg.asDesigned.poi) {
+            if (o.backgroundFromTemplate) {  // the message names the file
+                std::lock_guard<std::mutex> lock(errLock);
+                err << kProgram << ": " << error << "\n";
+            } else {
+                report(o.background, LoadFailureMessage(read.failure));
+            }
+            return false;
         }
-    }
+        if (read.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
+        bg.fileWidth = DibWidth(bg.asDesigned);
+        bg.fileHeight = DibHeight(bg.asDesigned);
+        if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
+            report(o.background, "Zu wenig Arbeitsspeicher.");
+            return false;
+        }
+        if (o.orientationMatched) {
+            bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
+            if (!bg.turnedOnce.poi) {
+                report(o.background, "Zu wenig Arbeitsspeicher.");
+                return false;
+            }
+        }
+        if (o.motifs.size() > 1) {
+            std::error_code ec;
+            std::filesystem::create_directories(o.output, ec);
+            if (!std::filesystem::is_directory(o.output)) {
+                report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
+                return false;
+            }
+        }
+        return true;
+    };
+    std::thread preparing([&] {
+        const bool ready = prepare();
+        // The decoder's working memory was taken from this thread's own heap, which keeps it
+        // mapped after it is freed; handing it back keeps the peak where it was before.
+        malloc_trim(0);
+        readiness.set_value(ready);
+    });
 
     const std::vector<std::filesystem::path> targets = OutputPaths(o);
     const int total = static_cast<int>(o.motifs.size());
@@ -368,10 +565,13 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto worker = [&] {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
-            const std::string message = FrameOne(o, background, motif, targets[std::size_t(i)]);
-            if (!message.empty()) {
+            const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
+            if (!bg.ready.get()) return;
+            if (outcome.profileUnusable) report(motif, kProfileWarning);
+            if (!outcome.message.empty()) {
                 anyFailed = true;
-                report(message == kLoadFailure ? motif : targets[std::size_t(i)].string(), message);
+                report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
+                       outcome.message);
             }
             const int n = ++done;
             if (progress) {
@@ -388,9 +588,11 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();
+    preparing.join();
 
-    FreeDib(background);
-    return anyFailed ? 1 : 0;
+    for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
+        if (d->poi) FreeDib(*d);
+    return bg.ready.get() && !anyFailed ? 0 : 1;
 }
 
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

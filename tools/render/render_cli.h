@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "loading/framing_template.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -29,6 +30,15 @@ struct RenderOptions {
     bool noBackground = false;
     COLORREF fill = RGB(255, 255, 255);
     bool reduce = false;
+    bool ignoreOrientation = false;  // keep pictures as stored, not turned by their EXIF
+    bool ignoreProfile = false;      // keep the numbers, not converted from their ICC profile
+    // Quarter turns for the background file, and whether its orientation has to match the
+    // motif's (unset: never turned for the motif). Both come from a template or options.
+    int backgroundTurns = 0;
+    std::optional<bool> orientationMatched;
+    bool backgroundFromTemplate = false;
+    bool smooth = false;       // high quality; from --smooth or a template
+    std::string saveTemplate;  // write this template instead of framing
 
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;
@@ -45,6 +55,9 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 std::string RenderHelpText();
 // The short German usage lines shown after a bad option.
 std::string RenderUsageText();
+
+// The design the options describe, values stored as the fields store them.
+FramingTemplate DesignOf(const RenderOptions& options);
 
 // Frames every motif and writes the results. Messages go to `err`; `progress` enables the
 // "n/N name" lines. Returns the exit status: 0 when everything was written, 1 otherwise.

@@ -250,8 +250,7 @@ dib DecodePaletteImage(Bytes file, const BmpHeader& h) {
     if (!ReadPalette(file, h, palette)) return dib{};
     const int outBits = h.bits == 2 ? 4 : h.bits;  // 2-bit files widen to the next DIB depth
     const int w = int(h.width), ht = int(h.height);
-    dib image = NewPaletteDib(w, ht, outBits, palette.data(), int(palette.size()));
-    if (!image.poi) return image;
+    dib image = Allocated(NewPaletteDib(w, ht, outBits, palette.data(), int(palette.size())));
 
     const Bytes data = file.subspan(h.pixelOffset);
     if (h.compression == BI_RGB) {
@@ -301,8 +300,7 @@ dib DecodeDirectImage(Bytes file, const BmpHeader& h) {
 
     const bool plain555 = masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F;
     if ((h.bits == 16 && plain555 && masks[3] == 0) || h.bits == 24) {
-        dib image = newdib(w, ht, h.bits, nullptr, 0);
-        if (!image.poi) return image;
+        dib image = Allocated(newdib(w, ht, h.bits, nullptr, 0));
         const std::size_t rowBytes = std::size_t(w) * h.bits / 8;
         for (int y = 0; y < ht; ++y)
             std::copy_n(sourceRow(y), rowBytes,
@@ -320,8 +318,7 @@ dib DecodeDirectImage(Bytes file, const BmpHeader& h) {
     std::vector<std::array<std::uint8_t, 3>> lut(h.bits == 16 ? 65536 : 0);
     for (std::uint32_t v = 0; v < lut.size(); ++v) lut[v] = {blue(v), green(v), red(v)};
 
-    dib image = newdib(w, ht, 24, nullptr, 0);
-    if (!image.poi) return image;
+    dib image = Allocated(newdib(w, ht, 24, nullptr, 0));
     auto* out = static_cast<std::uint8_t*>(image.poi);
     if (h.bits == 16) {
         for (int y = 0; y < ht; ++y) {
@@ -356,11 +353,15 @@ bool MatchesBmp(Bytes file) {
     return file.size() >= 18 && file[0] == 'B' && file[1] == 'M';
 }
 
-dib DecodeBmp(Bytes file) {
+ReadResult DecodeBmp(Bytes file, const ReadOptions&) {
     BmpHeader h;
-    if (!ParseHeader(file, h) || !HeaderIsSound(h, file.size())) return dib{};
+    if (!ParseHeader(file, h)) return Refused(ReadFailure::Damaged);
+    if (!HeaderIsSound(h, file.size()))
+        return Refused(ImageSizeAllowed(h.width, h.height) ? ReadFailure::Damaged
+                                                           : ReadFailure::TooLarge);
     const std::size_t available = file.size() - h.pixelOffset;
-    if (h.imageSize > available) return dib{};  // the header promises more than the file holds
+    if (h.imageSize > available)  // the header promises more than the file holds
+        return Refused(ReadFailure::Damaged);
 
     if (h.compression == BI_RGB || h.compression == BI_BITFIELDS ||
         h.compression == kBiAlphaBitfields) {
@@ -368,14 +369,14 @@ dib DecodeBmp(Bytes file) {
         const std::uint64_t stride = (std::uint64_t(h.width) * h.bits + 31) / 32 * 4;
         const std::uint64_t needed =
             stride * (h.height - 1) + (std::uint64_t(h.width) * h.bits + 7) / 8;
-        if (needed > available) return dib{};
+        if (needed > available) return Refused(ReadFailure::Damaged);
     } else {
         // Runs hold at most 255 pixels in two bytes; a tiny file cannot honestly describe a
         // huge picture, so it does not get to allocate one.
         const std::size_t length = h.imageSize ? std::size_t(h.imageSize) : available;
-        if (!FileCanHold(h.width, h.height, length, 256)) return dib{};
+        if (!FileCanHold(h.width, h.height, length, 256)) return Refused(ReadFailure::TooLarge);
     }
-    return h.bits <= 8 ? DecodePaletteImage(file, h) : DecodeDirectImage(file, h);
+    return Decoded(h.bits <= 8 ? DecodePaletteImage(file, h) : DecodeDirectImage(file, h));
 }
 
 }  // namespace

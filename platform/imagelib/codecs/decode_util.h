@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "platform/imagelib/codecs/decoder.h"
 #include "platform/imagelib/imagelib.h"
@@ -73,6 +74,28 @@ class ByteReader {
     std::size_t pos_;
     bool failed_ = false;
 };
+
+// A reader's answer without an image.
+inline ReadResult Refused(ReadFailure why) {
+    ReadResult result;
+    result.failure = why;
+    return result;
+}
+
+// A reader's answer from a decoded record: the image, or `why` when there is none.
+inline ReadResult Decoded(dib image, ReadFailure why = ReadFailure::Damaged) {
+    ReadResult result;
+    result.image.reset(image);
+    if (!image.poi) result.failure = why;
+    return result;
+}
+
+// A freshly made record, or std::bad_alloc when there was no memory for it: readers call this
+// only once the size is known to be allowed, so a failure here means memory ran out.
+inline dib Allocated(dib image) {
+    if (!image.poi) throw std::bad_alloc();
+    return image;
+}
 
 // True when a width x height image is within the limits every reader enforces.
 inline bool ImageSizeAllowed(std::int64_t width, std::int64_t height) {

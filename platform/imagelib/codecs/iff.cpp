@@ -197,10 +197,11 @@ void DeepRow(const std::uint8_t* const channels[4], int width, bool alpha, std::
     }
 }
 
-dib Decode(Bytes file) {
+ReadResult Decode(Bytes file, const ReadOptions&) {
     IffPicture pic;
-    if (!Matches(file) || !ReadChunks(file, pic) || !LayoutSupported(pic)) return {};
-    if (!ImageSizeAllowed(pic.width, pic.height)) return {};
+    if (!Matches(file) || !ReadChunks(file, pic) || !LayoutSupported(pic))
+        return Refused(ReadFailure::Damaged);
+    if (!ImageSizeAllowed(pic.width, pic.height)) return Refused(ReadFailure::TooLarge);
 
     const std::size_t planeBytes = pic.chunky ? (std::size_t(pic.width) + 1) & ~std::size_t(1)
                                               : (std::size_t(pic.width) + 15) / 16 * 2;
@@ -209,16 +210,17 @@ dib Decode(Bytes file) {
     // Refuse a header that promises more than the body could unpack to: ByteRun1 turns two
     // bytes into at most 128.
     const std::uint64_t needed = std::uint64_t(rowBytes) * std::uint64_t(pic.height);
-    if (needed > std::uint64_t(pic.body.size()) * (pic.compression == 1 ? 64 : 1)) return {};
+    if (needed > std::uint64_t(pic.body.size()) * (pic.compression == 1 ? 64 : 1))
+        return Refused(pic.compression == 1 ? ReadFailure::TooLarge : ReadFailure::Damaged);
 
     const Kind kind = KindOf(pic);
     const std::vector<PaletteColor> palette =
         kind == Kind::Deep ? std::vector<PaletteColor>{} : PaletteOf(pic, kind);
     const int bits = kind == Kind::Palette ? PaletteDepth(pic.planes) : 24;
-    dib image = bits == 24 ? newdib(pic.width, pic.height, 24, nullptr, 0)
-                           : NewPaletteDib(pic.width, pic.height, bits, palette.data(),
-                                           int(palette.size()));
-    if (!image.poi) return {};
+    const dib image = Allocated(bits == 24 ? newdib(pic.width, pic.height, 24, nullptr, 0)
+                                           : NewPaletteDib(pic.width, pic.height, bits,
+                                                           palette.data(), int(palette.size())));
+    OwnedDib owner(image);
 
     std::vector<std::uint8_t> stored(rowBytes);
     const std::size_t channelStride = (std::size_t(pic.width) + 7) / 8 * 8;
@@ -228,10 +230,7 @@ dib Decode(Bytes file) {
                                              &values[0] + 3 * channelStride};
     RunLengthReader source(pic.body, 1, pic.compression == 1, NextByteRun1Packet);
     for (int y = 0; y < pic.height; ++y) {
-        if (!source.Read(stored.data(), rowBytes)) {
-            deldib(image);
-            return {};
-        }
+        if (!source.Read(stored.data(), rowBytes)) return Refused(ReadFailure::Damaged);
         std::uint8_t* row = PictureRowPtr(image, y);
         if (pic.chunky) {
             std::memcpy(row, stored.data(), std::size_t(pic.width));
@@ -256,7 +255,7 @@ dib Decode(Bytes file) {
                 break;
         }
     }
-    return image;
+    return Decoded(owner.release());
 }
 
 }  // namespace

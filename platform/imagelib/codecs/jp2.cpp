@@ -68,36 +68,38 @@ Bytes FindCodestream(Bytes file) {
     return {};
 }
 
+enum class SizeCheck { Acceptable, TooLarge, Damaged };
+
 // The SIZ marker's promises, checked against our limits and against what the codestream's size
 // can hold. Reading them ourselves keeps OpenJPEG from allocating for an absurd header.
-bool SizeHeaderAcceptable(Bytes codestream) {
+SizeCheck SizeHeaderAcceptable(Bytes codestream) {
     ByteReader r(codestream, 4);  // after SOC and the SIZ marker
     r.skip(4);                    // Lsiz, Rsiz
     const std::uint64_t xEnd = r.u32be(), yEnd = r.u32be(), x0 = r.u32be(), y0 = r.u32be();
     const std::uint64_t tileW = r.u32be(), tileH = r.u32be(), tileX0 = r.u32be(),
                         tileY0 = r.u32be();
     const int components = r.u16be();
-    if (r.failed() || !StartsWith(codestream, kCodestreamStart, sizeof kCodestreamStart))
-        return false;
-    if (xEnd <= x0 || yEnd <= y0 ||
-        !ImageSizeAllowed(std::int64_t(xEnd - x0), std::int64_t(yEnd - y0)))
-        return false;
-    if (components < 1 || components > kMaxComponents) return false;
+    if (r.failed() || !StartsWith(codestream, kCodestreamStart, sizeof kCodestreamStart) ||
+        xEnd <= x0 || yEnd <= y0)
+        return SizeCheck::Damaged;
+    if (!ImageSizeAllowed(std::int64_t(xEnd - x0), std::int64_t(yEnd - y0)))
+        return SizeCheck::TooLarge;
+    if (components < 1 || components > kMaxComponents) return SizeCheck::Damaged;
     if (!FileCanHold(std::int64_t(xEnd - x0), std::int64_t(yEnd - y0), codestream.size(),
                      kMaxPixelsPerByte))
-        return false;
+        return SizeCheck::TooLarge;
     if (tileW == 0 || tileH == 0 || tileX0 > x0 || tileY0 > y0 || tileX0 + tileW <= x0 ||
         tileY0 + tileH <= y0)
-        return false;
+        return SizeCheck::Damaged;
     const std::uint64_t tiles =
         (xEnd - tileX0 + tileW - 1) / tileW * ((yEnd - tileY0 + tileH - 1) / tileH);
-    if (tiles > codestream.size() / kMinBytesPerTile) return false;
+    if (tiles > codestream.size() / kMinBytesPerTile) return SizeCheck::Damaged;
     for (int c = 0; c < components; ++c) {
         const std::uint32_t precision = (r.u8() & 0x7Fu) + 1;
         const int dx = r.u8(), dy = r.u8();
-        if (precision > kMaxPrecision || dx == 0 || dy == 0) return false;
+        if (precision > kMaxPrecision || dx == 0 || dy == 0) return SizeCheck::Damaged;
     }
-    return !r.failed();
+    return r.failed() ? SizeCheck::Damaged : SizeCheck::Acceptable;
 }
 
 // OpenJPEG reads the file from memory through these callbacks.
@@ -265,8 +267,8 @@ dib ToImage(const opj_image_t& image) {
     for (const opj_image_comp_t* comp : colour) channels.emplace_back(image, *comp, width);
     if (alphaComp) channels.emplace_back(image, *alphaComp, width);
 
-    dib out = grey ? NewGreyDib(width, height) : newdib(width, height, 24, nullptr, 0);
-    if (!out.poi) return {};
+    const dib out =
+        Allocated(grey ? NewGreyDib(width, height) : newdib(width, height, 24, nullptr, 0));
     for (int y = 0; y < height; ++y) {
         for (Channel& ch : channels) ch.SelectRow(y);
         std::uint8_t* row = PictureRowPtr(out, y);
@@ -292,10 +294,23 @@ dib ToImage(const opj_image_t& image) {
     return out;
 }
 
-dib Decode(Bytes file) {
-    if (!Matches(file) || !SizeHeaderAcceptable(FindCodestream(file))) return {};
+ReadResult Decode(Bytes file, const ReadOptions&) {
+    if (!Matches(file)) return Refused(ReadFailure::Damaged);
+    switch (SizeHeaderAcceptable(FindCodestream(file))) {
+        case SizeCheck::Acceptable:
+            break;
+        case SizeCheck::TooLarge:
+            return Refused(ReadFailure::TooLarge);
+        case SizeCheck::Damaged:
+            return Refused(ReadFailure::Damaged);
+    }
     const OpjImagePtr image = DecodeWithOpenJpeg(file);
-    return image ? ToImage(*image) : dib{};
+    if (!image) return Refused(ReadFailure::Damaged);
+    ReadResult result = Decoded(ToImage(*image));
+    if (result.image && image->icc_profile_buf && image->icc_profile_len > 0)
+        result.facts.iccProfile.assign(image->icc_profile_buf,
+                                       image->icc_profile_buf + image->icc_profile_len);
+    return result;
 }
 
 }  // namespace

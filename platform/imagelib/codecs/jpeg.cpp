@@ -2,6 +2,7 @@
 // grey palette image.
 #include <csetjmp>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include <jpeglib.h>
@@ -9,6 +10,8 @@
 #include <jerror.h>  // after jpeglib.h, which it builds on
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/codecs/embedded_facts.h"
+#include "platform/imagelib/colour_profile.h"
 
 namespace lumivane {
 namespace {
@@ -79,9 +82,13 @@ struct JpegJob {
     jpeg_progress_mgr progress{};
     dib image{};
     std::vector<JSAMPLE> cmykRow;
+    PhotoFacts facts;
+    ProfileUse profile = ProfileUse::NotNeeded;
+    std::optional<CmykToSrgb> press;  // a CMYK picture's profile, when it has a usable one
+    ReadFailure failure = ReadFailure::Damaged;  // why, when Decode gives up
 };
 
-bool Decode(Bytes file, JpegJob& job) {
+bool Decode(Bytes file, const ReadOptions& options, JpegJob& job) {
     jpeg_decompress_struct& cinfo = job.cinfo;
     cinfo.err = jpeg_std_error(&job.err.base);
     job.err.base.error_exit = OnError;
@@ -94,8 +101,10 @@ bool Decode(Bytes file, JpegJob& job) {
     jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_read_header(&cinfo, TRUE);
     if (!ImageSizeAllowed(cinfo.image_width, cinfo.image_height) ||
-        !DataCanFill(cinfo, file.size()))
+        !DataCanFill(cinfo, file.size())) {
+        job.failure = ReadFailure::TooLarge;
         return false;
+    }
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -103,26 +112,46 @@ bool Decode(Bytes file, JpegJob& job) {
     jpeg_start_decompress(&cinfo);
 
     const int width = int(cinfo.output_width), height = int(cinfo.output_height);
-    if (cmyk) job.cmykRow.resize(std::size_t(width) * 4);
+    // CMYK numbers mean nothing on screen without the profile of the press they were made for;
+    // with one, it decides the colours instead of the plain inversion.
+    std::optional<CmykToSrgb>& press = job.press;
+    if (cmyk) {
+        job.cmykRow.resize(std::size_t(width) * 4);
+        if (options.applyProfile && !job.facts.iccProfile.empty()) {
+            press.emplace(Bytes(job.facts.iccProfile), bool(cinfo.saw_Adobe_marker));
+            job.profile = press->usable() ? ProfileUse::Converted : ProfileUse::Unusable;
+            if (!press->usable()) press.reset();
+        }
+    }
     job.image = grey ? NewGreyDib(width, height) : newdib(width, height, 24, nullptr, 0);
-    if (!job.image.poi) return false;
+    if (!job.image.poi) {
+        job.failure = ReadFailure::OutOfMemory;
+        return false;
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         std::uint8_t* row = PictureRowPtr(job.image, int(cinfo.output_scanline));
         JSAMPROW target = cmyk ? job.cmykRow.data() : row;
         jpeg_read_scanlines(&cinfo, &target, 1);
-        if (cmyk) CmykRowToBgr(job.cmykRow.data(), row, cinfo.output_width, cinfo.saw_Adobe_marker);
+        if (press)
+            press->Convert(job.cmykRow.data(), row, width);
+        else if (cmyk)
+            CmykRowToBgr(job.cmykRow.data(), row, cinfo.output_width, cinfo.saw_Adobe_marker);
     }
     jpeg_finish_decompress(&cinfo);
     return true;
 }
 
-dib DecodeJpeg(Bytes file) {
+ReadResult DecodeJpeg(Bytes file, const ReadOptions& options) {
     JpegJob job;
-    const bool ok = Decode(file, job);
+    job.facts = JpegFacts(file);
+    const bool ok = Decode(file, options, job);
     jpeg_destroy_decompress(&job.cinfo);
-    if (ok && !job.err.truncated) return job.image;
-    if (job.image.poi) deldib(job.image);
-    return dib{};
+    OwnedDib image(job.image);
+    if (!ok || job.err.truncated) return Refused(job.failure);
+    ReadResult result = Decoded(image.release());
+    result.facts = std::move(job.facts);
+    result.profile = job.profile;
+    return result;
 }
 
 }  // namespace

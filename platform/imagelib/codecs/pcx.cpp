@@ -156,19 +156,22 @@ void ConvertLine(const PcxHeader& h, int outBits, const std::uint8_t* line, std:
     }
 }
 
-dib Decode(Bytes file) {
+ReadResult Decode(Bytes file, const ReadOptions&) {
     PcxHeader h;
-    if (!ReadHeader(file, h)) return {};
+    if (!ReadHeader(file, h)) return Refused(ReadFailure::Damaged);
     const int outBits = OutputBits(h);
-    if (outBits == 0 || !ImageSizeAllowed(h.width, h.height)) return {};
-    if (h.bytesPerLine < (std::size_t(h.width) * h.bitsPerPlane + 7) / 8) return {};
+    if (outBits == 0) return Refused(ReadFailure::Damaged);
+    if (!ImageSizeAllowed(h.width, h.height)) return Refused(ReadFailure::TooLarge);
+    if (h.bytesPerLine < (std::size_t(h.width) * h.bitsPerPlane + 7) / 8)
+        return Refused(ReadFailure::Damaged);
 
     // Refuse a header that promises more than the data could possibly unpack to:
     // a two-byte run gives at most 63 bytes.
     const Bytes data = file.subspan(kHeaderSize);
     const std::size_t lineBytes = h.bytesPerLine * std::size_t(h.planes);
     const std::uint64_t needed = std::uint64_t(lineBytes) * std::uint64_t(h.height);
-    if (needed > std::uint64_t(data.size()) * (h.rle ? 32 : 1)) return {};
+    if (needed > std::uint64_t(data.size()) * (h.rle ? 32 : 1))
+        return Refused(h.rle ? ReadFailure::TooLarge : ReadFailure::Damaged);
 
     dib image;
     if (outBits == 24) {
@@ -178,19 +181,16 @@ dib Decode(Bytes file) {
         image =
             NewPaletteDib(int(h.width), int(h.height), outBits, colors.data(), int(colors.size()));
     }
-    if (!image.poi) return {};
+    OwnedDib owner(Allocated(image));
 
     std::vector<std::uint8_t> line(lineBytes);
     std::vector<std::uint8_t> indices((std::size_t(h.width) + 7) / 8 * 8);
     RunLengthReader source(data, 1, h.rle, NextPcxPacket);
     for (int y = 0; y < int(h.height); ++y) {
-        if (!source.Read(line.data(), lineBytes)) {
-            deldib(image);
-            return {};
-        }
+        if (!source.Read(line.data(), lineBytes)) return Refused(ReadFailure::Damaged);
         ConvertLine(h, outBits, line.data(), PictureRowPtr(image, y), indices.data());
     }
-    return image;
+    return Decoded(owner.release());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QImageReader>
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/codecs/embedded_facts.h"
 
 namespace lumivane {
 namespace {
@@ -208,34 +209,37 @@ constexpr std::int64_t kGifPixelsPerByte = 4096 * 8 / 3;
 constexpr std::int64_t kTiffPixelsPerByte = 32768;
 constexpr std::int64_t kWebpPixelsPerByte = 1024;
 
-dib DecodeWithQt(Bytes file, const char* format, std::int64_t pixelsPerByte) {
+ReadResult DecodeWithQt(Bytes file, const char* format, std::int64_t pixelsPerByte) {
     LimitQtAllocations();
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
     QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::ReadOnly)) return dib{};
+    if (!buffer.open(QIODevice::ReadOnly)) return Refused(ReadFailure::OutOfMemory);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
+    // Orientation and colour profile are applied by the loading call, from our own reading of
+    // the file, so Qt must hand over the pixels as stored.
+    reader.setAutoTransform(false);
     // Refuse before Qt allocates anything when the header already declares too much.
     const QSize declared = reader.size();
     if (declared.isValid() &&
         (!ImageSizeAllowed(declared.width(), declared.height()) ||
          !FileCanHold(declared.width(), declared.height(), file.size(), pixelsPerByte)))
-        return dib{};
+        return Refused(ReadFailure::TooLarge);
     // Some of Qt's readers leave pixels unwritten (16-bit PNG with a transparent colour key,
     // damaged GIF frames). Handing them a cleared image of the right size and format, which
     // they decode into, makes such pixels transparent instead of leftover heap contents.
     QImage image;
     if (declared.isValid() && reader.imageFormat() != QImage::Format_Invalid) {
         image = QImage(declared, reader.imageFormat());
-        if (image.isNull()) return dib{};
+        if (image.isNull()) return Refused(ReadFailure::OutOfMemory);
         image.fill(0);
     }
-    if (!reader.read(&image) || image.isNull()) return dib{};
+    if (!reader.read(&image) || image.isNull()) return Refused(ReadFailure::Damaged);
     if (!ImageSizeAllowed(image.width(), image.height()) ||
         !FileCanHold(image.width(), image.height(), file.size(), pixelsPerByte))
-        return dib{};
-    return FromQImage(std::move(image));
+        return Refused(ReadFailure::TooLarge);
+    return Decoded(FromQImage(std::move(image)), ReadFailure::OutOfMemory);
 }
 
 bool StartsWith(Bytes file, std::string_view magic, std::size_t at = 0) {
@@ -259,8 +263,46 @@ bool MatchesWebp(Bytes file) {
     return StartsWith(file, "RIFF") && StartsWith(file, "WEBP", 8);
 }
 
-dib DecodePng(Bytes file) {
-    return DecodeWithQt(file, "png", kPngPixelsPerByte);
+// The reader's answer with the facts the container carries, when there is an image.
+ReadResult WithFacts(ReadResult result, PhotoFacts (*facts)(Bytes), Bytes file) {
+    if (result.image) result.facts = facts(file);
+    return result;
+}
+
+// libpng allocates what some ancillary chunks declare before it reads them: an eXIf chunk's
+// length, an iCCP profile's size. So libpng gets the PNG without iCCP chunks (we read the
+// profile ourselves) and cut off before an ancillary chunk that runs past the end of the file
+// (its data is not there anyway). Nothing to change: an empty result.
+std::vector<std::uint8_t> SafeForLibpng(Bytes file) {
+    std::vector<std::uint8_t> kept;
+    std::size_t copied = 0;  // the file up to here is dealt with
+    bool changed = false;
+    ByteReader r(file, 8);
+    while (r.remaining() >= 12) {
+        const std::size_t start = r.pos();
+        const std::uint32_t length = r.u32be();
+        const Bytes type = r.rest().first(4);
+        const bool ancillary = (type[0] & 0x20) != 0;
+        const bool profile = StartsWith(type, "iCCP");
+        r.skip(std::size_t(length) + 8);      // type, data, CRC
+        if (r.failed() && !ancillary) break;  // a cut-off critical chunk is libpng's to judge
+        if (r.failed() || profile) {
+            kept.insert(kept.end(), file.begin() + std::ptrdiff_t(copied),
+                        file.begin() + std::ptrdiff_t(start));
+            copied = r.failed() ? file.size() : r.pos();
+            changed = true;
+            if (r.failed()) break;
+        }
+    }
+    if (!changed) return {};
+    kept.insert(kept.end(), file.begin() + std::ptrdiff_t(copied), file.end());
+    return kept;
+}
+
+ReadResult DecodePng(Bytes file, const ReadOptions&) {
+    const std::vector<std::uint8_t> safe = SafeForLibpng(file);
+    const Bytes forQt = safe.empty() ? file : Bytes(safe);
+    return WithFacts(DecodeWithQt(forQt, "png", kPngPixelsPerByte), PngFacts, file);
 }
 // Qt's GIF reader allocates the picture before it reports a size: the logical screen, widened
 // to take in the first frame. So that size is checked here first.
@@ -276,17 +318,19 @@ bool GifSizeAcceptable(Bytes file) {
             FileCanHold(width, height, file.size(), kGifPixelsPerByte));
 }
 
-dib DecodeGif(Bytes file) {
-    if (!GifSizeAcceptable(file)) return dib{};
-    dib image = DecodeWithQt(file, "gif", kGifPixelsPerByte);
-    if (!image.poi || image.pmi->bmiHeader.biBitCount != 24) return image;
-    return PaletteFromFlattened(image, GifColorTable(file));
+ReadResult DecodeGif(Bytes file, const ReadOptions&) {
+    if (!GifSizeAcceptable(file)) return Refused(ReadFailure::TooLarge);
+    ReadResult result = DecodeWithQt(file, "gif", kGifPixelsPerByte);
+    if (!result.image || result.image.get().pmi->bmiHeader.biBitCount != 24) return result;
+    // PaletteFromFlattened takes the 24-bit record over: it frees it or hands it back.
+    result.image.reset(PaletteFromFlattened(result.image.release(), GifColorTable(file)));
+    return result;
 }
-dib DecodeTiff(Bytes file) {
-    return DecodeWithQt(file, "tiff", kTiffPixelsPerByte);
+ReadResult DecodeTiff(Bytes file, const ReadOptions&) {
+    return WithFacts(DecodeWithQt(file, "tiff", kTiffPixelsPerByte), TiffFacts, file);
 }
-dib DecodeWebp(Bytes file) {
-    return DecodeWithQt(file, "webp", kWebpPixelsPerByte);
+ReadResult DecodeWebp(Bytes file, const ReadOptions&) {
+    return WithFacts(DecodeWithQt(file, "webp", kWebpPixelsPerByte), WebpFacts, file);
 }
 
 }  // namespace

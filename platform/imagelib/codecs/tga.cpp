@@ -218,26 +218,23 @@ void ConvertRow(const TgaHeader& h, AlphaUse alpha, const std::uint8_t* src, std
     }
 }
 
-dib Decode(Bytes file) {
+ReadResult Decode(Bytes file, const ReadOptions&) {
     TgaHeader h;
-    if (!ReadHeader(file, h) || !DataCanHoldImage(file, h)) return {};
-    if (!ImageSizeAllowed(h.width, h.height)) return {};
+    if (!ReadHeader(file, h) || !DataCanHoldImage(file, h)) return Refused(ReadFailure::Damaged);
+    if (!ImageSizeAllowed(h.width, h.height)) return Refused(ReadFailure::TooLarge);
     const AlphaUse alpha = AlphaOf(file, h);
-    dib image = NewImageFor(file, h, alpha);
-    if (!image.poi) return {};
+    const dib image = Allocated(NewImageFor(file, h, alpha));
+    OwnedDib owner(image);
 
     std::vector<std::uint8_t> line(std::size_t(h.width) * h.pixelBytes());
     RunLengthReader source(file.subspan(h.dataOffset()), std::size_t(h.pixelBytes()), h.rle(),
                            TgaPackets{std::size_t(h.pixelBytes())});
     for (int r = 0; r < h.height; ++r) {
-        if (!source.Read(line.data(), std::size_t(h.width))) {
-            deldib(image);
-            return {};
-        }
+        if (!source.Read(line.data(), std::size_t(h.width))) return Refused(ReadFailure::Damaged);
         const int y = h.topToBottom() ? r : h.height - 1 - r;
         ConvertRow(h, alpha, line.data(), PictureRowPtr(image, y));
     }
-    return image;
+    return Decoded(owner.release());
 }
 
 }  // namespace

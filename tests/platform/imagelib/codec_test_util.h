@@ -46,7 +46,7 @@ class DecodedImage {
 };
 
 inline dib Decode(const Decoder& decoder, const std::vector<std::uint8_t>& file) {
-    return decoder.decode(Bytes(file.data(), file.size()));
+    return decoder.decode(Bytes(file.data(), file.size()), ReadOptions{}).image.release();
 }
 
 inline bool Matches(const Decoder& decoder, const std::vector<std::uint8_t>& file) {

@@ -184,6 +184,53 @@ TEST(Jp2Reader, ColourBecomesTwentyFourBitsWithAlphaOverWhite) {
     EXPECT_EQ(greyAlpha.raw(7, 3), OverWhiteExpected(red.sample(7, 3), alpha.sample(7, 3)));
 }
 
+std::uint32_t Get32(const Bytes8& b, std::size_t at) {
+    return std::uint32_t(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
+}
+
+// The .jp2 file with its header's colr box replaced by one that carries `icc` (method 2).
+Bytes8 WithIccColr(const Bytes8& file, const Bytes8& icc) {
+    Bytes8 out;
+    for (std::size_t at = 0; at + 8 <= file.size();) {
+        const std::size_t length = Get32(file, at);
+        if (Get32(file, at + 4) != 0x6A703268) {  // not 'jp2h': copied as it is
+            out.insert(out.end(), file.begin() + at, file.begin() + at + length);
+        } else {
+            Bytes8 header;
+            for (std::size_t in = at + 8; in + 8 <= at + length;) {
+                const std::size_t inner = Get32(file, in);
+                if (Get32(file, in + 4) == 0x636F6C72) {  // 'colr'
+                    const std::uint32_t size = std::uint32_t(8 + 3 + icc.size());
+                    header.insert(header.end(), {std::uint8_t(size >> 24), std::uint8_t(size >> 16),
+                                                 std::uint8_t(size >> 8), std::uint8_t(size), 'c',
+                                                 'o', 'l', 'r', 2, 0, 0});
+                    header.insert(header.end(), icc.begin(), icc.end());
+                } else {
+                    header.insert(header.end(), file.begin() + in, file.begin() + in + inner);
+                }
+                in += inner;
+            }
+            const std::uint32_t size = std::uint32_t(8 + header.size());
+            out.insert(out.end(),
+                       {std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+                        std::uint8_t(size), 'j', 'p', '2', 'h'});
+            out.insert(out.end(), header.begin(), header.end());
+        }
+        at += length;
+    }
+    return out;
+}
+
+TEST(Jp2Reader, AColrBoxProfileIsHandedOnAsItIs) {
+    const auto grey = Plain(Gradient);
+    Bytes8 icc(400);
+    for (std::size_t i = 0; i < icc.size(); ++i) icc[i] = std::uint8_t(i * 7 + 3);
+    const Bytes8 file = WithIccColr(Encode(8, 4, {grey, grey, grey}, OPJ_CLRSPC_SRGB, true), icc);
+    const ReadResult result = kJp2Decoder.decode(Bytes(file.data(), file.size()), {});
+    ASSERT_TRUE(result.image);
+    EXPECT_EQ(result.facts.iccProfile, icc);
+}
+
 TEST(Jp2Reader, OtherPrecisionsAreScaledToEightBits) {
     struct Case {
         int precision;

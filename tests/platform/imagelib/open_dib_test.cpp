@@ -10,29 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/imagelib/read_image.h"
 #include "tests/platform/imagelib/bmp_builder.h"
 
 namespace {
 
 using namespace imagelib_test;
-
-TEST(OpenDib, FailsCleanlyOnAnythingThatIsNotAnImageFile) {
-    ScratchDir dir;
-    EXPECT_EQ(OpenDib(nullptr, 0, nullptr).poi, nullptr);
-    EXPECT_EQ(OpenDib("", 0, nullptr).poi, nullptr);
-    EXPECT_EQ(OpenDib(dir.File("missing.bmp").c_str(), 0, nullptr).poi, nullptr);
-    EXPECT_EQ(OpenDib(dir.path().c_str(), 0, nullptr).poi, nullptr) << "a directory";
-    EXPECT_EQ(OpenDib(dir.Write("empty.jpg", {}).c_str(), 0, nullptr).poi, nullptr);
-    ByteVector garbage(4096);
-    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = std::uint8_t(i * 7919 >> 3);
-    EXPECT_EQ(OpenDib(dir.Write("garbage.png", garbage).c_str(), 0, nullptr).poi, nullptr);
-    EXPECT_EQ(OpenDib("/dev/zero", 0, nullptr).poi, nullptr) << "a device";
-
-    // A FIFO without a writer would block a plain open(); it must be refused at once.
-    const std::string fifo = dir.File("pipe.bmp");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(OpenDib(fifo.c_str(), 0, nullptr).poi, nullptr);
-}
 
 BmpFile Sample(int seed) {
     BmpFile f;
@@ -40,6 +23,42 @@ BmpFile Sample(int seed) {
     f.pixels.resize(std::size_t((37 * 3 + 3) / 4 * 4) * 23);
     for (std::size_t i = 0; i < f.pixels.size(); ++i) f.pixels[i] = std::uint8_t(i * 31 + seed);
     return f;
+}
+
+TEST(OpenDib, FailsCleanlyOnAnythingThatIsNotAnImageFileAndSaysWhy) {
+    using lumivane::ReadFailure;
+    ScratchDir dir;
+    ByteVector garbage(4096);
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = std::uint8_t(i * 7919 >> 3);
+    BmpFile wide = Sample(0);
+    wide.width = 70000;  // beyond the side limit
+    ByteVector truncated = Sample(0).Build();
+    truncated.resize(truncated.size() / 2);
+    // A FIFO without a writer would block a plain open(); it must be refused at once.
+    const std::string fifo = dir.File("pipe.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    const struct {
+        std::string path;
+        ReadFailure why;
+    } cases[] = {
+        {"", ReadFailure::NotReadable},
+        {dir.File("missing.bmp"), ReadFailure::NotReadable},
+        {dir.path(), ReadFailure::NotReadable},   // a directory
+        {"/dev/zero", ReadFailure::NotReadable},  // a device
+        {fifo, ReadFailure::NotReadable},
+        {dir.Write("empty.jpg", {}), ReadFailure::Damaged},
+        {dir.Write("garbage.png", garbage), ReadFailure::UnknownFormat},
+        {dir.Write("half.bmp", truncated), ReadFailure::Damaged},
+        {dir.Write("wide.bmp", wide.Build()), ReadFailure::TooLarge},
+    };
+    EXPECT_EQ(OpenDib(nullptr, 0, nullptr).poi, nullptr);
+    for (const auto& c : cases) {
+        EXPECT_EQ(OpenDib(c.path.c_str(), 0, nullptr).poi, nullptr) << c.path;
+        const lumivane::ReadResult result = lumivane::ReadImageFile(c.path.c_str());
+        EXPECT_FALSE(result.image) << c.path;
+        EXPECT_EQ(result.failure, c.why) << c.path;
+    }
 }
 
 TEST(OpenDib, LoadsFromSeveralThreadsAtOnce) {

@@ -1,0 +1,329 @@
+#include "loading/framing_template.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "engine/fitting.h"
+#include "image/Zerlin.h"
+#include "loading/flat_json.h"
+#include "platform/imagelib/save_image.h"
+
+namespace lumivane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFormat = "lumivane-template";
+constexpr const char* kDerived = "derived";
+// Far more than any template needs; a larger file is not read into memory.
+constexpr std::uintmax_t kMaxTemplateBytes = 64 * 1024;
+
+const char kUnreadable[] = "Die Vorlage konnte nicht gelesen werden.";
+const char kForeign[] = "Die Datei ist keine Lumivane-Vorlage.";
+const char kDamaged[] = "Die Vorlage ist beschädigt.";
+const char kNewer[] =
+    "Die Vorlage stammt aus einer neueren Version von Lumivane und kann nicht gelesen werden.";
+
+std::string HexColour(COLORREF c) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string s = "#";
+    for (BYTE b : {GetRValue(c), GetGValue(c), GetBValue(c)}) {
+        s += kHex[b >> 4];
+        s += kHex[b & 15];
+    }
+    return s;
+}
+
+std::optional<COLORREF> ParseHexColour(const std::string& s) {
+    if (s.size() != 7 || s[0] != '#') return std::nullopt;
+    unsigned v = 0;
+    for (std::size_t i = 1; i < 7; ++i) {
+        const char c = s[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            d = unsigned(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            d = unsigned(c - 'A' + 10);
+        else
+            return std::nullopt;
+        v = v * 16 + d;
+    }
+    return RGB(BYTE(v >> 16), BYTE(v >> 8), BYTE(v));
+}
+
+// Where the background is written: relative to the template's folder when it lies there or
+// below, so a folder of templates and frames can be moved as a whole.
+std::string StoredBackgroundName(const std::string& background, const std::string& templatePath) {
+    std::error_code ec;
+    const fs::path bg = fs::weakly_canonical(fs::absolute(background, ec), ec);
+    if (ec) return background;
+    const fs::path folder = fs::weakly_canonical(fs::absolute(templatePath, ec), ec).parent_path();
+    if (ec) return bg.string();
+    const fs::path relative = bg.lexically_relative(folder);
+    if (!relative.empty() && *relative.begin() != "..") return relative.generic_string();
+    return bg.string();
+}
+
+// A stored value: a number or "derived".
+std::optional<std::optional<long double>> DerivedOrNumber(const FlatJsonValue& v) {
+    if (v.kind == FlatJsonValue::Kind::Number) return std::optional<long double>(v.number);
+    if (v.kind == FlatJsonValue::Kind::String && v.text == kDerived)
+        return std::optional<long double>();
+    return std::nullopt;
+}
+
+FlatJsonValue DerivedOrNumberValue(const std::optional<long double>& v) {
+    return v ? JsonNumber(*v) : JsonString(kDerived);
+}
+
+bool IsPortrait(int width, int height) {
+    return height > width;
+}
+
+// A fit value the field shows: derived when it is what the fit gives now.
+std::optional<long double> UnlessDerived(Field field, long double shown, long double derived) {
+    if (shown == StoreFieldValue(SpecOf(field), derived)) return std::nullopt;
+    return shown;
+}
+
+}  // namespace
+
+std::optional<FramingTemplate> ReadTemplate(const std::string& path, std::string& error) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::is_regular_file(status)) {
+        error = kUnreadable;
+        return std::nullopt;
+    }
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > kMaxTemplateBytes) {
+        error = ec ? kUnreadable : kForeign;
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        error = kUnreadable;
+        return std::nullopt;
+    }
+
+    const std::optional<FlatJsonObject> object = ParseFlatJson(text);
+    if (!object) {
+        // A file that says it is a template but does not parse is damaged; anything else foreign.
+        error = text.find(kFormat) != std::string::npos ? kDamaged : kForeign;
+        return std::nullopt;
+    }
+    auto member = [&](const char* key) -> const FlatJsonValue* {
+        const auto it = object->find(key);
+        return it == object->end() ? nullptr : &it->second;
+    };
+    const FlatJsonValue* format = member("format");
+    if (!format || format->kind != FlatJsonValue::Kind::String || format->text != kFormat) {
+        error = kForeign;
+        return std::nullopt;
+    }
+    const FlatJsonValue* version = member("version");
+    if (!version || version->kind != FlatJsonValue::Kind::Number || version->number < 1 ||
+        version->number != std::floor(version->number)) {
+        error = kDamaged;
+        return std::nullopt;
+    }
+    if (version->number > kTemplateVersion) {
+        error = kNewer;
+        return std::nullopt;
+    }
+
+    FramingTemplate t;
+    std::size_t known = 2;  // format and version
+    bool ok = true;
+    auto number = [&](const char* key, long double& into) {
+        const FlatJsonValue* v = member(key);
+        if (!v || v->kind != FlatJsonValue::Kind::Number) return void(ok = false);
+        into = v->number;
+        ++known;
+    };
+    auto derivedOrNumber = [&](const char* key, std::optional<long double>& into) {
+        const FlatJsonValue* v = member(key);
+        const auto parsed = v ? DerivedOrNumber(*v) : std::nullopt;
+        if (!parsed) return void(ok = false);
+        into = *parsed;
+        ++known;
+    };
+    auto flag = [&](const char* key, bool& into, bool optional) {
+        const FlatJsonValue* v = member(key);
+        if (!v && optional) return;
+        if (!v || v->kind != FlatJsonValue::Kind::Bool) return void(ok = false);
+        into = v->flag;
+        ++known;
+    };
+    number("frame", t.frame);
+    number("motifZoom", t.motifZoom);
+    number("rotate", t.rotate);
+    number("radius", t.radius);
+    derivedOrNumber("feather", t.feather);
+    derivedOrNumber("backgroundZoom", t.backgroundZoom);
+    derivedOrNumber("marginX", t.marginX);
+    derivedOrNumber("marginY", t.marginY);
+    flag("roundMask", t.roundMask, false);
+    flag("backgroundShown", t.backgroundCheck, false);
+    flag("smooth", t.smooth, true);
+    flag("reduceMotif", t.reduceMotif, false);
+
+    if (const FlatJsonValue* fill = member("fill");
+        fill && fill->kind == FlatJsonValue::Kind::String && ParseHexColour(fill->text)) {
+        t.fillColor = *ParseHexColour(fill->text);
+        ++known;
+    } else {
+        ok = false;
+    }
+    if (const FlatJsonValue* bg = member("background");
+        bg && bg->kind == FlatJsonValue::Kind::String && !bg->text.empty()) {
+        fs::path p(bg->text);
+        if (p.is_relative()) p = fs::absolute(path, ec).parent_path() / p;
+        t.background = p.lexically_normal().string();
+        ++known;
+    } else {
+        ok = false;
+    }
+    long double turns = 0;
+    number("backgroundTurns", turns);
+    if (ok && (turns < 0 || turns > 3 || turns != std::floor(turns))) ok = false;
+    t.backgroundTurns = ok ? int(turns) : 0;
+    if (const FlatJsonValue* m = member("orientationMatched"); !m) {
+        ok = false;
+    } else if (m->kind == FlatJsonValue::Kind::Bool) {
+        t.orientationMatched = m->flag;
+        ++known;
+    } else if (m->kind == FlatJsonValue::Kind::Null) {
+        ++known;
+    } else {
+        ok = false;
+    }
+
+    if (!ok || known != object->size()) {  // a value missing, malformed or not ours
+        error = kDamaged;
+        return std::nullopt;
+    }
+    return t;
+}
+
+std::string WriteTemplate(const FramingTemplate& t, const std::string& path) {
+    const std::string text = WriteFlatJson({
+        {"format", JsonString(kFormat)},
+        {"version", JsonNumber(kTemplateVersion)},
+        {"background", JsonString(StoredBackgroundName(t.background, path))},
+        {"backgroundTurns", JsonNumber(t.backgroundTurns)},
+        {"orientationMatched", t.orientationMatched ? JsonBool(*t.orientationMatched) : JsonNull()},
+        {"frame", JsonNumber(t.frame)},
+        {"motifZoom", JsonNumber(t.motifZoom)},
+        {"rotate", JsonNumber(t.rotate)},
+        {"feather", DerivedOrNumberValue(t.feather)},
+        {"roundMask", JsonBool(t.roundMask)},
+        {"radius", JsonNumber(t.radius)},
+        {"backgroundShown", JsonBool(t.backgroundCheck)},
+        {"backgroundZoom", DerivedOrNumberValue(t.backgroundZoom)},
+        {"marginX", DerivedOrNumberValue(t.marginX)},
+        {"marginY", DerivedOrNumberValue(t.marginY)},
+        {"fill", JsonString(HexColour(t.fillColor))},
+        {"reduceMotif", JsonBool(t.reduceMotif)},
+        {"smooth", JsonBool(t.smooth)},
+    });
+    const SaveResult saved = SaveBytes(path, text);
+    if (saved.Ok()) return "";
+    return "Die Vorlage konnte nicht gespeichert werden: " +
+           std::string(SaveErrorReason(saved.error)) + ".";
+}
+
+dib OpenTemplateBackground(const std::string& file, std::string& error,
+                           const ReadOptions& options, BackgroundRead* read) {
+    BackgroundRead ignored;
+    if (!read) read = &ignored;
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        error = "Das Hintergrundbild der Vorlage fehlt: " + file;
+        read->failure = ReadFailure::NotReadable;
+        return dib{};
+    }
+    ReadResult result = ReadImageFile(file.c_str(), options);
+    read->failure = result.failure;
+    read->profile = result.profile;
+    if (!result.image) error = "Konnte das Bild nicht laden.";
+    return result.image.release();
+}
+
+bool TurnQuarters(dib& image, int turns) {
+    for (int i = 0; i < turns; ++i) {
+        if (!TurnBackgroundQuarter(image)) return false;
+    }
+    return true;
+}
+
+FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& p,
+                                const std::string& background, int backgroundTurns,
+                                bool reduceMotif) {
+    FramingTemplate t;
+    t.reduceMotif = reduceMotif;
+    t.frame = p[Field::RahmenEd];
+    t.motifZoom = p[Field::Zoom2Ed];
+    t.rotate = p[Field::RotED];
+    t.radius = p[Field::MaskRadiusEd];
+    t.roundMask = p.roundMask;
+    t.backgroundCheck = p.backgroundCheck;
+    t.fillColor = p.fillColor;
+    t.smooth = p.smooth;
+
+    const int mw = DibWidth(images.di), mh = DibHeight(images.di);
+    const int bw = DibWidth(images.bkgnd), bh = DibHeight(images.bkgnd);
+    const BackgroundFit fit = FitBackground(p[Field::Zoom2Ed], p[Field::RahmenEd], mw, mh, bw, bh);
+    t.backgroundZoom = UnlessDerived(Field::ZoomEd, p[Field::ZoomEd], fit.zoomEd);
+    t.marginX = UnlessDerived(Field::AdditionalEd, p[Field::AdditionalEd], fit.additionalEd);
+    t.marginY = UnlessDerived(Field::AdditionalYED, p[Field::AdditionalYED], fit.additionalYED);
+    t.feather = UnlessDerived(Field::Maskwidth, p[Field::Maskwidth], PresetFeatherWidth(mw));
+
+    t.background = background;
+    t.backgroundTurns = ((backgroundTurns % 4) + 4) % 4;
+    t.orientationMatched = IsPortrait(bw, bh) == IsPortrait(mw, mh);
+    return t;
+}
+
+int BackgroundTurnsFor(const FramingTemplate& t, int backgroundWidth, int backgroundHeight,
+                       int motifWidth, int motifHeight) {
+    int turns = t.backgroundTurns;
+    if (turns % 2) std::swap(backgroundWidth, backgroundHeight);
+    if (t.orientationMatched && (IsPortrait(backgroundWidth, backgroundHeight) ==
+                                 IsPortrait(motifWidth, motifHeight)) != *t.orientationMatched)
+        ++turns;
+    return turns % 4;
+}
+
+void ApplyFitInputs(FramingHost& host, const FramingTemplate& t) {
+    host.SetValue(Field::RahmenEd, t.frame);
+    host.SetValue(Field::Zoom2Ed, t.motifZoom);
+    host.SetValue(Field::RotED, t.rotate);
+}
+
+void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
+                           const FramingTemplate& t) {
+    host.SetValue(Field::Maskwidth,
+                  t.feather ? *t.feather : PresetFeatherWidth(DibWidth(images.di)));
+    host.SetSwitches(t.backgroundCheck, t.roundMask, t.fillColor);
+    host.SetSmooth(t.smooth);
+    host.SetValue(Field::MaskRadiusEd, t.radius);
+    if (t.backgroundZoom) host.SetValue(Field::ZoomEd, *t.backgroundZoom);
+    if (t.marginX) host.SetValue(Field::AdditionalEd, *t.marginX);
+    if (t.marginY) host.SetValue(Field::AdditionalYED, *t.marginY);
+}
+
+void ApplyTemplate(WorkingImages& images, FramingHost& host, const FramingTemplate& t,
+                   const dib& background) {
+    ApplyFitInputs(host, t);
+    InstallBackground(images, host, background);
+    ApplyTemplateSettings(images, host, t);
+}
+
+}  // namespace lumivane

@@ -1,0 +1,183 @@
+// Framing template files: what is written comes back, the background is found relative to the
+// template, and anything damaged, foreign or newer is refused with its message.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "loading/framing_template.h"
+
+namespace lumivane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FramingTemplateTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               (std::string("lumivane-template-") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "rahmen");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Slurp(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void Write(const fs::path& p, const std::string& text) {
+        std::ofstream(p, std::ios::binary) << text;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(FramingTemplateTest, WhatIsWrittenIsReadBackWithTheBackgroundRelativeWhenBelow) {
+    FramingTemplate t;
+    t.frame = 117;
+    t.motifZoom = 80;
+    t.rotate = -12;
+    t.radius = 15;
+    t.feather = 0;  // set by hand to 0 is not "derived"
+    t.marginY = -1000;
+    t.roundMask = true;
+    t.backgroundCheck = false;
+    t.fillColor = RGB(10, 200, 30);
+    t.smooth = true;
+    t.reduceMotif = true;
+    t.backgroundTurns = 3;
+    t.orientationMatched = false;
+
+    struct Case {
+        fs::path background;
+        std::string stored;  // as it stands in the file, between the quotes
+    };
+    const fs::path outside = fs::temp_directory_path() / "anderswo" / "Rahmen \"alt\" ö.jpg";
+    const Case cases[] = {
+        {dir_ / "rahmen" / "holz.jpg", "rahmen/holz.jpg"},
+        {dir_ / "holz.jpg", "holz.jpg"},
+        {outside, (fs::temp_directory_path() / "anderswo/Rahmen \\\"alt\\\" ö.jpg").string()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.background);
+        t.background = c.background.string();
+        const fs::path file = dir_ / "v.lumivane";
+        ASSERT_EQ(WriteTemplate(t, file.string()), "");
+        EXPECT_NE(Slurp(file).find("\"background\": \"" + c.stored + '"'), std::string::npos)
+            << Slurp(file);
+
+        std::string error;
+        const std::optional<FramingTemplate> r = ReadTemplate(file.string(), error);
+        ASSERT_TRUE(r) << error;
+        EXPECT_TRUE(*r == t);
+    }
+}
+
+TEST_F(FramingTemplateTest, ADamagedForeignOrNewerFileIsRefusedWithItsMessage) {
+    FramingTemplate t;
+    t.background = (dir_ / "holz.jpg").string();
+    const fs::path good = dir_ / "gut.lumivane";
+    ASSERT_EQ(WriteTemplate(t, good.string()), "");
+    const std::string text = Slurp(good);
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string s = text;
+        const std::size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? s : s.replace(at, from.size(), to);
+    };
+
+    const std::string damaged = "Die Vorlage ist beschädigt.";
+    const std::string foreign = "Die Datei ist keine Lumivane-Vorlage.";
+    const struct {
+        const char* name;
+        std::string content;
+        std::string message;
+    } cases[] = {
+        {"cut short", text.substr(0, text.size() - 30), damaged},
+        {"a value missing", edited("\"rotate\": 5,", ""), damaged},
+        {"a key twice", edited("\"rotate\": 5,", "\"rotate\": 5, \"rotate\": 6,"), damaged},
+        {"a key of no one", edited("\"rotate\": 5,", "\"rotate\": 5, \"tilt\": 6,"), damaged},
+        {"turns beyond 3", edited("\"backgroundTurns\": 0", "\"backgroundTurns\": 4"), damaged},
+        {"text for a number", edited("\"frame\": 130", "\"frame\": \"130\""), damaged},
+        {"a bad colour", edited("\"#FFFFFF\"", "\"white\""), damaged},
+        {"a nested object", edited("\"rotate\": 5", "\"rotate\": {\"x\": 5}"), damaged},
+        {"text after the object", text + "{}", damaged},
+        {"a bad escape", edited("\"holz.jpg\"", "\"holz\\q.jpg\""), damaged},
+        {"newer", edited("\"version\": 1", "\"version\": 2"),
+         "Die Vorlage stammt aus einer neueren Version von Lumivane und kann nicht gelesen "
+         "werden."},
+        {"another program's JSON", "{\"format\": \"andere\", \"version\": 1}", foreign},
+        {"a picture", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10), foreign},
+        {"empty", "", foreign},
+        {"huge", std::string(200000, ' '), foreign},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir_ / "kaputt.lumivane";
+        Write(file, c.content);
+        std::string error;
+        EXPECT_FALSE(ReadTemplate(file.string(), error));
+        EXPECT_EQ(error, c.message);
+    }
+    std::string error;
+    EXPECT_FALSE(ReadTemplate((dir_ / "fehlt.lumivane").string(), error));
+    EXPECT_EQ(error, "Die Vorlage konnte nicht gelesen werden.");
+    EXPECT_FALSE(ReadTemplate(dir_.string(), error)) << "a folder";
+    EXPECT_EQ(error, "Die Vorlage konnte nicht gelesen werden.");
+}
+
+TEST_F(FramingTemplateTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
+    FramingTemplate t;
+    t.background = (dir_ / "holz.jpg").string();
+    const fs::path file = dir_ / "rahmen" / "v.lumivane";
+    Write(file, "alt");
+    ::chmod(file.c_str(), 0444);
+    const std::string message = WriteTemplate(t, file.string());
+    ::chmod(file.c_str(), 0644);
+    if (::geteuid() != 0) {  // root may write anything
+        EXPECT_EQ(message, "Die Vorlage konnte nicht gespeichert werden: Keine Berechtigung.");
+        EXPECT_EQ(Slurp(file), "alt");
+    }
+    EXPECT_EQ(WriteTemplate(t, (dir_ / "nirgends" / "v.lumivane").string()),
+              "Die Vorlage konnte nicht gespeichert werden: Ordner nicht gefunden.");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "rahmen"), fs::directory_iterator()), 1);
+}
+
+// Landscape is wider than high; a square counts as landscape.
+TEST(FramingTemplate, TheBackgroundTurnsOnceMoreForAMotifOfTheOtherOrientation) {
+    const struct {
+        int turns;
+        std::optional<bool> matched;
+        int bw, bh, mw, mh;
+        int expected;
+    } cases[] = {
+        {0, true, 400, 250, 320, 240, 0},   // landscape frame, landscape photo
+        {0, true, 400, 250, 240, 320, 1},   // ... portrait photo
+        {0, true, 400, 250, 300, 300, 0},   // ... square photo
+        {1, true, 400, 250, 240, 320, 1},   // turned to portrait for a portrait photo
+        {1, true, 400, 250, 320, 240, 2},   // ... given a landscape photo
+        {3, true, 250, 400, 320, 240, 3},   // turned to landscape
+        {0, false, 400, 250, 240, 320, 0},  // designed across: a portrait photo keeps it
+        {0, false, 400, 250, 320, 240, 1},
+        {2, std::nullopt, 400, 250, 240, 320, 2},  // no orientation rule
+    };
+    for (const auto& c : cases) {
+        FramingTemplate t;
+        t.backgroundTurns = c.turns;
+        t.orientationMatched = c.matched;
+        EXPECT_EQ(BackgroundTurnsFor(t, c.bw, c.bh, c.mw, c.mh), c.expected)
+            << c.turns << " turns, frame " << c.bw << "x" << c.bh << ", photo " << c.mw << "x"
+            << c.mh;
+    }
+}
+
+}  // namespace
+}  // namespace lumivane

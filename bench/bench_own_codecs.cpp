@@ -2,11 +2,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 #include "platform/imagelib/codecs/own_formats.h"
 #include "platform/imagelib/imagelib.h"
+#include "tests/support/file_builder.h"
 
 namespace {
 
@@ -15,6 +15,7 @@ using lumivane::Decoder;
 using lumivane::ReadOptions;
 using lumivane::ReadResult;
 using File = std::vector<std::uint8_t>;
+using lumivane::test::FileBuilder;
 
 constexpr int kWidth = 3000, kHeight = 2000;
 
@@ -22,46 +23,24 @@ std::uint8_t Sample(int x, int y, int channel) {
     return std::uint8_t(x * (channel + 1) + y * 3);
 }
 
-void Put(File& f, std::initializer_list<unsigned> bytes) {
-    for (unsigned b : bytes) f.push_back(std::uint8_t(b));
-}
-void Put16le(File& f, unsigned v) {
-    Put(f, {v & 0xFF, v >> 8 & 0xFF});
-}
-void Put16be(File& f, unsigned v) {
-    Put(f, {v >> 8 & 0xFF, v & 0xFF});
-}
-void Put32be(File& f, std::uint32_t v) {
-    Put16be(f, v >> 16);
-    Put16be(f, v & 0xFFFF);
-}
-
 // Uncompressed PCX with `planes` 8-bit planes (1: palette indices, 3: RGB).
 File Pcx(int planes) {
-    File f;
-    Put(f, {0x0A, 5, 0, 8});
-    for (unsigned v : {0u, 0u, unsigned(kWidth - 1), unsigned(kHeight - 1), 72u, 72u})
-        Put16le(f, v);
-    f.resize(65, 0);
-    f.push_back(std::uint8_t(planes));
-    Put16le(f, kWidth);
-    f.resize(128, 0);
+    FileBuilder f;
+    f.u8({0x0A, 5, 0, 8});
+    for (unsigned v : {0u, 0u, unsigned(kWidth - 1), unsigned(kHeight - 1), 72u, 72u}) f.u16le(v);
+    f.padTo(65).u8(unsigned(planes)).u16le(kWidth).padTo(128);
     for (int y = 0; y < kHeight; ++y)
         for (int p = 0; p < planes; ++p)
-            for (int x = 0; x < kWidth; ++x) f.push_back(Sample(x, y, p));
-    return f;
+            for (int x = 0; x < kWidth; ++x) f.u8(Sample(x, y, p));
+    return f.bytes;
 }
 
 File Tga24() {
-    File f(12, 0);
-    f[2] = 2;
-    Put16le(f, kWidth);
-    Put16le(f, kHeight);
-    Put(f, {24, 0x20});
+    FileBuilder f;
+    f.u8({0, 0, 2}).padTo(12).u16le(kWidth).u16le(kHeight).u8({24, 0x20});
     for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            Put(f, {Sample(x, y, 2), Sample(x, y, 1), Sample(x, y, 0)});
-    return f;
+        for (int x = 0; x < kWidth; ++x) f.u8({Sample(x, y, 2), Sample(x, y, 1), Sample(x, y, 0)});
+    return f.bytes;
 }
 
 // Uncompressed ILBM with `planes` interleaved bitplanes (8: palette indices, 24: deep RGB).
@@ -76,19 +55,11 @@ File Ilbm(int planes) {
             body.insert(body.end(), plane.begin(), plane.end());
         }
     }
-    File f;
-    Put(f, {'F', 'O', 'R', 'M'});
-    Put32be(f, std::uint32_t(4 + 28 + 8 + body.size()));
-    Put(f, {'I', 'L', 'B', 'M', 'B', 'M', 'H', 'D', 0, 0, 0, 20});
-    Put16be(f, kWidth);
-    Put16be(f, kHeight);
-    Put(f, {0, 0, 0, 0, unsigned(planes), 0, 0, 0, 0, 0, 1, 1});
-    Put16be(f, kWidth);
-    Put16be(f, kHeight);
-    Put(f, {'B', 'O', 'D', 'Y'});
-    Put32be(f, std::uint32_t(body.size()));
-    f.insert(f.end(), body.begin(), body.end());
-    return f;
+    FileBuilder f;
+    f.text("FORM").u32be(std::uint32_t(4 + 28 + 8 + body.size())).text("ILBMBMHD").u32be(20);
+    f.u16be(kWidth).u16be(kHeight).u8({0, 0, 0, 0, unsigned(planes), 0, 0, 0, 0, 0, 1, 1});
+    f.u16be(kWidth).u16be(kHeight).text("BODY").u32be(std::uint32_t(body.size())).append(body);
+    return f.bytes;
 }
 
 void Run(benchmark::State& state, const Decoder& decoder, const File& file) {

@@ -2,7 +2,6 @@
 // source pixel lies inside the motif, then walks that run computing source coordinates in double
 // precision; wherever the double result could round differently from the extended-precision
 // formula it falls back to the exact formula, so the output equals DibRotxxxReference's.
-#include <emmintrin.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "engine/blend_pixel.h"
 #include "engine/blend_plan.h"
 #include "platform/parallel.h"
+#include "platform/simd.h"
 
 namespace lumivane {
 
@@ -20,11 +20,11 @@ namespace {
 
 using i64 = std::int64_t;
 
+#if LUMIVANE_HAVE_SSE2
 // Adding and subtracting 1.5 * 2^52 rounds a double below 2^51 in magnitude to a whole number,
 // halves to even, without a library call.
 constexpr double kRoundingShift = 6755399441055744.0;
-// Below this many pixels a second thread costs more than it saves.
-constexpr i64 kMinPixelsPerThread = i64(1) << 16;
+#endif
 
 // First k in [lo, hi + 1) for which pred holds; pred must be false up to some k and true from it.
 template <class Pred>
@@ -139,6 +139,7 @@ class RowBlender {
         return run;
     }
 
+#if LUMIVANE_HAVE_SSE2
     // Box columns [from, to] of one run, two pixels per step: the source columns of both in one
     // register, their rows in another, one test that both are trustworthy and inside the motif.
     void BlendSpan(const RowRun& run, i64 from, i64 to) const {
@@ -220,6 +221,30 @@ class RowBlender {
         for (; k < to; k += 2, dx = _mm_add_pd(dx, two), target += 8) step(std::true_type{});
         if (k == to) step(std::false_type{});
     }
+#else
+    // Box columns [from, to] of one run, one pixel at a time, with the same tests as the SSE2
+    // form. nearbyint rounds halves to even like the shift trick, and stays right where double
+    // arithmetic runs in wider registers; the product and the sum are separate statements so that
+    // no compiler fuses them.
+    void BlendSpan(const RowRun& run, i64 from, i64 to) const {
+        const double width = p_.width, height = p_.height;
+        BYTE* target = run.row + 4 * (p_.left + from);
+        for (i64 k = from; k <= to; ++k, target += 4) {
+            const double dx = double(k - p_.bcx);
+            const double px = ax_ * dx, py = ay_ * dx;
+            const double vx = px + run.cx, vy = py + run.cy;
+            const double rx = std::nearbyint(vx), ry = std::nearbyint(vy);
+            if (!(std::abs(vx - rx) < run.limit && std::abs(vy - ry) < run.limit && rx >= 0 &&
+                  rx < width && ry >= 0 && ry < height)) [[unlikely]] {
+                BlendExact(run, k, target);
+                continue;
+            }
+            const i64 x = i64(rx), y = i64(ry);
+            BlendPixelPacked(motifTop_ - y * motifStride_ + 3 * x,
+                             mask_[y * maskStride_ + 3 * x + 2], target);
+        }
+    }
+#endif
 
     // One pixel through the exact formula, where the double one is not trusted.
     void BlendExact(const RowRun& run, i64 k, BYTE* target) const {
@@ -261,7 +286,7 @@ void DibRotxxx(const dib& di, const dib& mask, Surface& bit, long double winkel,
     if (r0 >= r1 || columns <= 0) return;
 
     const RowBlender blender(p, di, mask, bit);
-    ForChunks(r1 - r0, RowBlender::kBandRows, (r1 - r0) * columns >= 2 * kMinPixelsPerThread,
+    ForChunks(r1 - r0, RowBlender::kBandRows, (r1 - r0) * columns >= SplitThresholds::kBlend,
               [&](i64 begin, i64 end) { blender.Rows(r0 + begin, r0 + end); });
 }
 

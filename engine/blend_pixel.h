@@ -2,10 +2,10 @@
 // motif, each sum divided by 255 rounding down; the fourth byte becomes 0.
 #pragma once
 
-#include <emmintrin.h>
 #include <cstdint>
 #include <cstring>
 
+#include "platform/simd.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -23,6 +23,18 @@ inline void BlendPixel(const BYTE* bgr, BYTE m, BYTE* target) {
     const std::uint32_t r = (bgr[2] * take + ((d >> 16) & 0xFF) * keep) / 255u;
     d = b | (g << 8) | (r << 16);
     std::memcpy(target, &d, 4);
+}
+
+// The mix of two pixels held as words (blue in the low byte), fourth byte 0.
+inline std::uint32_t MixWords(std::uint32_t motif, std::uint32_t bitmap, std::uint32_t m) {
+    const std::uint32_t take = 255u - m;
+    std::uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const std::uint32_t c =
+            (((motif >> shift) & 0xFF) * take + ((bitmap >> shift) & 0xFF) * m) / 255u;
+        out |= c << shift;
+    }
+    return out;
 }
 
 // The same mix for the blend's inner loop, the three channels at once: each 32-bit lane gets
@@ -45,6 +57,7 @@ inline void BlendPixelPacked(const BYTE* bgr, BYTE m, BYTE* target) {
         std::memcpy(target, &dst, 4);
         return;
     }
+#if LUMIVANE_HAVE_SSE2
     const __m128i zero = _mm_setzero_si128();
     // 16-bit lanes: motif blue, bitmap blue, motif green, bitmap green, ...
     const __m128i pairs = _mm_unpacklo_epi8(
@@ -56,6 +69,9 @@ inline void BlendPixelPacked(const BYTE* bgr, BYTE m, BYTE* target) {
         _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, ones), _mm_srli_epi32(x, 8)), 8);
     const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, zero), zero);
     const std::uint32_t out = std::uint32_t(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFFu;
+#else
+    const std::uint32_t out = MixWords(src, dst, m);
+#endif
     std::memcpy(target, &out, 4);
 }
 
@@ -72,6 +88,7 @@ inline void BlendPixelPair(std::uint64_t motif, BYTE m0, BYTE m1, BYTE* target) 
     }
     std::uint64_t bitmap;
     std::memcpy(&bitmap, target, 8);
+#if LUMIVANE_HAVE_SSE2
     const __m128i zero = _mm_setzero_si128();
     const __m128i s = _mm_unpacklo_epi8(_mm_cvtsi64_si128(std::int64_t(motif)), zero);
     const __m128i d = _mm_unpacklo_epi8(_mm_cvtsi64_si128(std::int64_t(bitmap)), zero);
@@ -85,6 +102,11 @@ inline void BlendPixelPair(std::uint64_t motif, BYTE m0, BYTE m1, BYTE* target) 
         _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
     const std::uint64_t out =
         std::uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(q, zero))) & 0x00FFFFFF00FFFFFFu;
+#else
+    const std::uint64_t out =
+        MixWords(std::uint32_t(motif), std::uint32_t(bitmap), m0) |
+        std::uint64_t(MixWords(std::uint32_t(motif >> 32), std::uint32_t(bitmap >> 32), m1)) << 32;
+#endif
     std::memcpy(target, &out, 8);
 }
 

@@ -39,8 +39,7 @@ void PutRow(const dib& mask, int y, int height, int width, Weight weight) {
 template <class Row>
 void ForEachRow(int width, int height, Row row) {
     constexpr i64 kRowsPerChunk = 32;
-    constexpr i64 kMinPixelsToSplit = i64(1) << 18;
-    ForChunks(height, kRowsPerChunk, i64(width) * height >= kMinPixelsToSplit,
+    ForChunks(height, kRowsPerChunk, i64(width) * height >= SplitThresholds::kFeatherMask,
               [&](i64 begin, i64 end) {
                   for (i64 y = begin; y < end; ++y) row(int(y));
               });

@@ -7,13 +7,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
-#include <emmintrin.h>
-#endif
 #include <vector>
 
 #include "engine/blend_plan.h"
 #include "platform/parallel.h"
+#include "platform/simd.h"
 
 namespace lumivane {
 
@@ -21,7 +19,6 @@ namespace {
 
 using i64 = std::int64_t;
 
-constexpr i64 kMinPixelsPerThread = i64(1) << 16;
 // Footprint samples per axis: a motif shrunk to 1 % still takes at most this many.
 constexpr int kMaxSamplesPerAxis = 200;
 
@@ -260,7 +257,7 @@ class SmoothBlender {
     static Sample Weigh(std::uint32_t tl, std::uint32_t tr, std::uint32_t bl, std::uint32_t br,
                         std::uint32_t fx, std::uint32_t fy) {
         Sample s;
-#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+#if LUMIVANE_HAVE_SSE2
         const __m128i zero = _mm_setzero_si128();
         // 16-bit lanes: left blue, green, red, weight, then right.
         __m128i top = _mm_unpacklo_epi8(
@@ -292,7 +289,7 @@ class SmoothBlender {
     // BilinearInside and MixWhole in one; with SSE2 the mask weights go straight into their
     // lanes and the common unmasked pixel is packed and stored as one word.
     void BlendWhole(i64 x, i64 y, BYTE* target) const {
-#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+#if LUMIVANE_HAVE_SSE2
         const i64 x0 = x >> 7, y0 = y >> 7;
         const std::uint32_t fx = std::uint32_t(x) & 127, fy = std::uint32_t(y) & 127;
         const BYTE* m0 = motifTop_ - y0 * motifStride_ + 3 * x0;
@@ -440,7 +437,8 @@ void DibRotxxxSmooth(const dib& di, const dib& mask, Surface& bit, long double w
     if (r0 >= r1 || k0 >= k1) return;
 
     const SmoothBlender blender(p, di, mask, bit);
-    ForChunks(r1 - r0, SmoothBlender::kBandRows, (r1 - r0) * (k1 - k0) >= 2 * kMinPixelsPerThread,
+    ForChunks(r1 - r0, SmoothBlender::kBandRows,
+              (r1 - r0) * (k1 - k0) >= SplitThresholds::kSmoothBlend,
               [&](i64 begin, i64 end) { blender.Rows(r0 + begin, r0 + end, k0, k1); });
 }
 

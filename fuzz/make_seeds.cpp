@@ -16,6 +16,7 @@
 #include "platform/imagelib/imagelib.h"
 #include "platform/imagelib/save_image.h"
 #include "tests/platform/imagelib/heif_files.h"
+#include "tests/support/file_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -23,29 +24,7 @@ namespace {
 
 using ByteVector = std::vector<std::uint8_t>;
 
-struct Builder {
-    ByteVector bytes;
-    Builder& u8(unsigned v) {
-        bytes.push_back(std::uint8_t(v));
-        return *this;
-    }
-    Builder& u16le(unsigned v) { return u8(v).u8(v >> 8); }
-    Builder& u16be(unsigned v) { return u8(v >> 8).u8(v); }
-    Builder& u32le(std::uint32_t v) { return u16le(v & 0xFFFF).u16le(v >> 16); }
-    Builder& u32be(std::uint32_t v) { return u16be(v >> 16).u16be(v & 0xFFFF); }
-    Builder& text(const char* s) {
-        while (*s) u8(std::uint8_t(*s++));
-        return *this;
-    }
-    Builder& append(const ByteVector& v) {
-        bytes.insert(bytes.end(), v.begin(), v.end());
-        return *this;
-    }
-    Builder& fill(std::size_t n, std::uint8_t v) {
-        bytes.insert(bytes.end(), n, v);
-        return *this;
-    }
-};
+using Builder = lumivane::test::FileBuilder;
 
 constexpr int kW = 11, kH = 6;  // odd width: rows need padding in every format
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-// Below this many destination pixels a second thread costs more than it saves.
-constexpr std::int64_t kParallelPixels = 1 << 18;
 constexpr LONG kWidestDrawing = kMaxImageSide * 16;
 
 struct RowPlan {
@@ -111,10 +109,11 @@ void DrawRows(HDC DC, LONG X, LONG Y, LONG DestW, LONG DestH, const dib& Image, 
     const LONG W = DibWidth(Image), H = DibHeight(Image);
     const RowPlan plan = PlanColumns(DestW, W, SrcX, SrcW, BytesPerPixel);
     if (lumivane::Surface* target = DirectSurface(DC); target && BytesPerPixel == 3) {
-        // Rows are independent: a large drawing is shared between two threads, in bands of rows
+        // Rows are independent: a large drawing is shared between threads, in bands of rows
         // handed to whichever is free.
         constexpr std::int64_t kRowsPerChunk = 64;
-        lumivane::ForChunks(DestH, kRowsPerChunk, std::int64_t(DestW) * DestH >= kParallelPixels,
+        lumivane::ForChunks(DestH, kRowsPerChunk,
+                            std::int64_t(DestW) * DestH >= lumivane::SplitThresholds::kDrawRows,
                             [&](std::int64_t begin, std::int64_t end) {
                                 Draw24RowsDirect(*target, X, Y, DestW, DestH, Image, plan, TopRow,
                                                  SrcH, LONG(begin), LONG(end));

@@ -45,9 +45,8 @@ void Surface::FillRect(int left, int top, int right, int bottom, COLORREF color)
     const std::uint32_t px = SurfacePixel(color);
     // A large area is filled from both cores: one core alone does not saturate the memory.
     constexpr std::int64_t kRowsPerChunk = 16;
-    constexpr std::int64_t kMinPixelsToSplit = std::int64_t(1) << 20;
     ForChunks(bottom - top, kRowsPerChunk,
-              std::int64_t(right - left) * (bottom - top) >= kMinPixelsToSplit,
+              std::int64_t(right - left) * (bottom - top) >= SplitThresholds::kFill,
               [&](std::int64_t begin, std::int64_t end) {
                   for (std::int64_t y = top + begin; y < top + end; ++y) {
                       auto* row = reinterpret_cast<std::uint32_t*>(ScanLine(int(y)));

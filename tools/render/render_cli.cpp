@@ -17,10 +17,11 @@
 #include <thread>
 
 #include "image/Zerlin.h"
-#include "loading/session.h"
 #include "loading/save_picture.h"
+#include "loading/session.h"
 #include "platform/imagelib/codecs/encoder.h"
 #include "platform/imagelib/read_image.h"
+#include "platform/parallel.h"
 
 namespace lumivane {
 
@@ -575,7 +576,7 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
 
     const std::vector<std::filesystem::path> targets = OutputPaths(o);
     const int total = static_cast<int>(o.motifs.size());
-    int jobs = o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int jobs = o.jobs > 0 ? o.jobs : ThreadBudget::Cores();
     jobs = std::min(jobs, total);
 
     std::atomic<int> next{0};
@@ -601,6 +602,9 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         }
     };
     std::vector<std::thread> threads;
+    // The workers count against the cores, so that their split loops add helpers only where a
+    // core is left over.
+    const ThreadBudget::Workers seats(jobs - 1);
     for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
     worker();
     for (std::thread& t : threads) t.join();

@@ -10,6 +10,7 @@
 #include "platform/imagelib/codecs/decode_util.h"
 #include "platform/imagelib/codecs/own_formats.h"
 #include "platform/imagelib/codecs/pixel_rows.h"
+#include "platform/imagelib/codecs/run_length.h"
 
 namespace lumivane {
 namespace {
@@ -83,56 +84,22 @@ bool ReadChunks(Bytes file, IffPicture& pic) {
     return pic.haveHeader && pic.haveBody;
 }
 
-// Unpacks the body row by row. ByteRun1 runs may run on into the next row.
-class BodySource {
-  public:
-    BodySource(Bytes data, bool byteRun1) : data_(data), packed_(byteRun1) {}
-
-    bool Read(std::uint8_t* out, std::size_t n) {
-        if (!packed_) {
-            if (n > data_.size() - pos_) return false;
-            std::memcpy(out, data_.data() + pos_, n);
-            pos_ += n;
-            return true;
-        }
-        while (n > 0) {
-            if (left_ == 0) {
-                if (pos_ >= data_.size()) return false;
-                const int code = std::int8_t(data_[pos_++]);
-                if (code == -128) continue;  // no-op
-                if (code >= 0) {
-                    left_ = std::size_t(code) + 1;
-                    literal_ = true;
-                } else {
-                    if (pos_ >= data_.size()) return false;
-                    left_ = std::size_t(1 - code);
-                    literal_ = false;
-                    value_ = data_[pos_++];
-                }
-            }
-            const std::size_t k = left_ < n ? left_ : n;
-            if (literal_) {
-                if (k > data_.size() - pos_) return false;
-                std::memcpy(out, data_.data() + pos_, k);
-                pos_ += k;
-            } else {
-                std::memset(out, value_, k);
-            }
-            out += k;
-            n -= k;
-            left_ -= k;
-        }
+// A ByteRun1 packet: a signed header n copies n + 1 literal bytes when n >= 0, repeats the next
+// byte 1 - n times when n < 0, and -128 does nothing. Runs may run on into the next row.
+bool NextByteRun1Packet(Bytes data, std::size_t& pos, RunPacket& packet) {
+    const int code = std::int8_t(data[pos++]);
+    packet = RunPacket{};
+    if (code == -128) return true;
+    if (code >= 0) {
+        packet.count = std::size_t(code) + 1;
         return true;
     }
-
-  private:
-    Bytes data_;
-    bool packed_;
-    std::size_t pos_ = 0;
-    std::size_t left_ = 0;
-    bool literal_ = false;
-    std::uint8_t value_ = 0;
-};
+    if (pos >= data.size()) return false;
+    packet.count = std::size_t(1 - code);
+    packet.run = true;
+    packet.value = &data[pos++];
+    return true;
+}
 
 enum class Kind { Palette, HoldAndModify, Deep };
 
@@ -261,7 +228,7 @@ ReadResult Decode(Bytes file, const ReadOptions&) {
     const std::uint8_t* const channels[4] = {&values[0], &values[0] + channelStride,
                                              &values[0] + 2 * channelStride,
                                              &values[0] + 3 * channelStride};
-    BodySource source(pic.body, pic.compression == 1);
+    RunLengthReader source(pic.body, 1, pic.compression == 1, NextByteRun1Packet);
     for (int y = 0; y < pic.height; ++y) {
         if (!source.Read(stored.data(), rowBytes)) return Refused(ReadFailure::Damaged);
         std::uint8_t* row = PictureRowPtr(image, y);

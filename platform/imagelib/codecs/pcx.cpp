@@ -8,6 +8,7 @@
 #include "platform/imagelib/codecs/decode_util.h"
 #include "platform/imagelib/codecs/own_formats.h"
 #include "platform/imagelib/codecs/pixel_rows.h"
+#include "platform/imagelib/codecs/run_length.h"
 
 namespace lumivane {
 namespace {
@@ -78,48 +79,21 @@ bool Matches(Bytes file) {
            h.planes >= 1 && h.planes <= 4;
 }
 
-// Unpacks the scan-line data. Runs may run on into the next line, as some writers emit them.
-class ScanLineSource {
-  public:
-    ScanLineSource(Bytes data, bool rle) : data_(data), rle_(rle) {}
-
-    // Fills n bytes; false when the data ends first.
-    bool Read(std::uint8_t* out, std::size_t n) {
-        if (!rle_) {
-            if (n > data_.size() - pos_) return false;
-            std::memcpy(out, data_.data() + pos_, n);
-            pos_ += n;
-            return true;
-        }
-        while (n > 0) {
-            if (runLeft_ == 0) {
-                if (pos_ >= data_.size()) return false;
-                const std::uint8_t c = data_[pos_++];
-                if ((c & 0xC0) != 0xC0) {
-                    *out++ = c;
-                    --n;
-                    continue;
-                }
-                if (pos_ >= data_.size()) return false;
-                runLeft_ = c & 0x3F;
-                runValue_ = data_[pos_++];
-            }
-            const std::size_t k = runLeft_ < n ? runLeft_ : n;
-            std::memset(out, runValue_, k);
-            out += k;
-            n -= k;
-            runLeft_ -= k;
-        }
+// A scan-line packet: a byte with the top two bits set repeats the next byte (its low six bits
+// times), any other byte stands for itself. Runs may run on into the next line.
+bool NextPcxPacket(Bytes data, std::size_t& pos, RunPacket& packet) {
+    const std::uint8_t* c = &data[pos++];
+    packet.run = true;
+    if ((*c & 0xC0) != 0xC0) {
+        packet.count = 1;
+        packet.value = c;
         return true;
     }
-
-  private:
-    Bytes data_;
-    bool rle_;
-    std::size_t pos_ = 0;
-    std::size_t runLeft_ = 0;
-    std::uint8_t runValue_ = 0;
-};
+    if (pos >= data.size()) return false;
+    packet.count = *c & 0x3F;
+    packet.value = &data[pos++];
+    return true;
+}
 
 // The colours of a palette image: the header palette, the trailing 256-colour palette, or black
 // and white for 1-bit files (whose header palette is unreliable in practice).
@@ -211,7 +185,7 @@ ReadResult Decode(Bytes file, const ReadOptions&) {
 
     std::vector<std::uint8_t> line(lineBytes);
     std::vector<std::uint8_t> indices((std::size_t(h.width) + 7) / 8 * 8);
-    ScanLineSource source(data, h.rle);
+    RunLengthReader source(data, 1, h.rle, NextPcxPacket);
     for (int y = 0; y < int(h.height); ++y) {
         if (!source.Read(line.data(), lineBytes)) return Refused(ReadFailure::Damaged);
         ConvertLine(h, outBits, line.data(), PictureRowPtr(image, y), indices.data());

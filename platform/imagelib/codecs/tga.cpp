@@ -9,6 +9,7 @@
 #include "platform/imagelib/codecs/decode_util.h"
 #include "platform/imagelib/codecs/own_formats.h"
 #include "platform/imagelib/codecs/pixel_rows.h"
+#include "platform/imagelib/codecs/run_length.h"
 
 namespace lumivane {
 namespace {
@@ -148,55 +149,22 @@ PaletteColor ColorOf(const std::uint8_t* p, int bytes, AlphaUse use) {
     return Flatten(p[2], p[1], p[0], bytes == 4 ? p[3] : 255, use);
 }
 
-// Pixels in file order, unpacking run-length packets, which may run on into the next row.
-class PixelSource {
-  public:
-    PixelSource(Bytes data, int pixelBytes, bool rle)
-        : data_(data), bytes_(std::size_t(pixelBytes)), rle_(rle) {}
-
-    bool Read(std::uint8_t* out, std::size_t count) {
-        if (!rle_) {
-            const std::size_t n = count * bytes_;
-            if (n > data_.size() - pos_) return false;
-            std::memcpy(out, data_.data() + pos_, n);
-            pos_ += n;
-            return true;
-        }
-        while (count > 0) {
-            if (left_ == 0) {
-                if (pos_ >= data_.size()) return false;
-                const std::uint8_t packet = data_[pos_++];
-                left_ = (packet & 0x7F) + 1u;
-                run_ = packet & 0x80;
-                if (run_) {
-                    if (bytes_ > data_.size() - pos_) return false;
-                    std::memcpy(value_, data_.data() + pos_, bytes_);
-                    pos_ += bytes_;
-                }
-            }
-            const std::size_t k = left_ < count ? left_ : count;
-            if (run_) {
-                for (std::size_t i = 0; i < k; ++i, out += bytes_) std::memcpy(out, value_, bytes_);
-            } else {
-                if (k * bytes_ > data_.size() - pos_) return false;
-                std::memcpy(out, data_.data() + pos_, k * bytes_);
-                pos_ += k * bytes_;
-                out += k * bytes_;
-            }
-            count -= k;
-            left_ -= k;
-        }
+// A Targa packet: the header's low seven bits give the pixel count less one; with the top bit
+// set one pixel follows and is repeated, otherwise the pixels follow literally. Packets may run
+// on into the next row.
+struct TgaPackets {
+    std::size_t pixelBytes;
+    bool operator()(Bytes data, std::size_t& pos, RunPacket& packet) const {
+        const std::uint8_t header = data[pos++];
+        packet.count = (header & 0x7Fu) + 1u;
+        packet.run = header & 0x80;
+        packet.value = nullptr;
+        if (!packet.run) return true;
+        if (pixelBytes > data.size() - pos) return false;
+        packet.value = &data[pos];
+        pos += pixelBytes;
         return true;
     }
-
-  private:
-    Bytes data_;
-    std::size_t bytes_;
-    bool rle_;
-    std::size_t pos_ = 0;
-    std::size_t left_ = 0;
-    bool run_ = false;
-    std::uint8_t value_[4] = {};
 };
 
 dib NewImageFor(Bytes file, const TgaHeader& h, AlphaUse alpha) {
@@ -259,7 +227,8 @@ ReadResult Decode(Bytes file, const ReadOptions&) {
     OwnedDib owner(image);
 
     std::vector<std::uint8_t> line(std::size_t(h.width) * h.pixelBytes());
-    PixelSource source(file.subspan(h.dataOffset()), h.pixelBytes(), h.rle());
+    RunLengthReader source(file.subspan(h.dataOffset()), std::size_t(h.pixelBytes()), h.rle(),
+                           TgaPackets{std::size_t(h.pixelBytes())});
     for (int r = 0; r < h.height; ++r) {
         if (!source.Read(line.data(), std::size_t(h.width))) return Refused(ReadFailure::Damaged);
         const int y = h.topToBottom() ? r : h.height - 1 - r;

@@ -1,12 +1,14 @@
 // Builds BMP files byte by byte, so each test states exactly the header it is about.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "tests/platform/imagelib/image_files.h"
+#include "tests/support/file_builder.h"
 
 namespace imagelib_test {
 
@@ -27,10 +29,7 @@ struct BmpFile {
     std::int32_t density = 2835;
 
     ByteVector Build() const {
-        ByteVector out;
-        auto u8 = [&](std::uint32_t v) { out.push_back(std::uint8_t(v)); };
-        auto u16 = [&](std::uint32_t v) { u8(v), u8(v >> 8); };
-        auto u32 = [&](std::uint32_t v) { u16(v), u16(v >> 16); };
+        lumivane::test::FileBuilder out;
         const bool core = headerSize == 12;
         const bool masksInHeader = headerSize >= 52 && !core;
         const std::size_t paletteBytes = palette.size() * (core ? 3 : 4);
@@ -38,33 +37,32 @@ struct BmpFile {
         const std::uint32_t offset = std::uint32_t(14 + headerSize + extraMasks + paletteBytes);
         const std::uint32_t total = offset + std::uint32_t(pixels.size());
 
-        u8('B'), u8('M'), u32(fileSize.value_or(total)), u32(0), u32(offset);
-        const std::size_t headerStart = out.size();
-        u32(std::uint32_t(headerSize));
+        out.text("BM").u32le(fileSize.value_or(total)).u32le(0).u32le(offset);
+        const std::size_t headerStart = out.bytes.size();
+        out.u32le(std::uint32_t(headerSize));
         if (core) {
-            u16(std::uint32_t(width)), u16(std::uint32_t(height)), u16(planes.value_or(1)),
-                u16(bits);
+            out.u16le(std::uint32_t(width)).u16le(std::uint32_t(height)).u16le(planes.value_or(1));
+            out.u16le(bits);
         } else {
             // Write the full 40-byte layout, then cut it to the header size.
-            u32(std::uint32_t(width)), u32(std::uint32_t(height)), u16(planes.value_or(1)),
-                u16(bits);
-            u32(compression), u32(imageSize.value_or(std::uint32_t(pixels.size())));
-            u32(std::uint32_t(density)), u32(std::uint32_t(density));
-            u32(colorsUsed.value_or(std::uint32_t(palette.size()))), u32(0);
-            out.resize(headerStart + std::min(headerSize, 40));
+            out.u32le(std::uint32_t(width)).u32le(std::uint32_t(height)).u16le(planes.value_or(1));
+            out.u16le(bits).u32le(compression);
+            out.u32le(imageSize.value_or(std::uint32_t(pixels.size())));
+            out.u32le(std::uint32_t(density)).u32le(std::uint32_t(density));
+            out.u32le(colorsUsed.value_or(std::uint32_t(palette.size()))).u32le(0);
+            out.bytes.resize(headerStart + std::min(headerSize, 40));
             if (masksInHeader)
                 for (std::size_t i = 0; i < 4 && 40 + 4 * i < std::size_t(headerSize); ++i)
-                    u32(i < masks.size() ? masks[i] : 0);
-            out.resize(headerStart + headerSize);
+                    out.u32le(i < masks.size() ? masks[i] : 0);
+            out.bytes.resize(headerStart + headerSize);
             if (!masksInHeader && headerSize == 40)
-                for (std::uint32_t m : masks) u32(m);
+                for (std::uint32_t m : masks) out.u32le(m);
         }
         for (const Rgb& c : palette) {
-            u8(c.b), u8(c.g), u8(c.r);
-            if (!core) u8(0);
+            out.u8({c.b, c.g, c.r});
+            if (!core) out.u8(0);
         }
-        out.insert(out.end(), pixels.begin(), pixels.end());
-        return out;
+        return out.append(pixels).bytes;
     }
 };
 

@@ -1,13 +1,13 @@
 // Photo facts on a 24-megapixel (6000 x 4000) picture: turning it upright by its EXIF
 // orientation and converting it from an embedded wide-gamut profile to sRGB.
 #include <benchmark/benchmark.h>
-#include <lcms2.h>
 
 #include <vector>
 
 #include "platform/imagelib/colour_profile.h"
 #include "platform/imagelib/imagelib.h"
 #include "platform/imagelib/orientation.h"
+#include "tests/support/test_profiles.h"
 
 namespace {
 
@@ -22,21 +22,6 @@ dib Picture(int bits) {
     return d;
 }
 
-std::vector<std::uint8_t> WideProfile() {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::vector<std::uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
 
 // Orientation N (argument) at the depth given as second argument.
 void BM_Orientation(benchmark::State& state) {
@@ -60,7 +45,7 @@ BENCHMARK(BM_Orientation)
 // The conversion to sRGB in place; every round converts the previous round's result.
 void BM_ProfileToSrgb(benchmark::State& state) {
     const dib picture = Picture(24);
-    const std::vector<std::uint8_t> profile = WideProfile();
+    const std::vector<std::uint8_t> profile = lumivane::test::WideGamutProfile();
     for (auto _ : state) {
         const auto use = lumivane::ConvertToSrgb(picture, {profile.data(), profile.size()});
         benchmark::DoNotOptimize(use);

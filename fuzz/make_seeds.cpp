@@ -17,6 +17,7 @@
 #include "platform/imagelib/save_image.h"
 #include "tests/platform/imagelib/heif_files.h"
 #include "tests/support/file_builder.h"
+#include "tests/support/test_profiles.h"
 
 namespace fs = std::filesystem;
 
@@ -196,22 +197,6 @@ ByteVector ReadBytes(const fs::path& path) {
     return ByteVector(std::istreambuf_iterator<char>(in), {});
 }
 
-// A wide-gamut RGB profile, as cameras embed them.
-ByteVector Profile() {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    ByteVector bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
 
 // EXIF's TIFF block: IFD0 with the orientation, big-endian.
 ByteVector ExifTiff(int orientation) {
@@ -231,7 +216,7 @@ ByteVector ExifTiff(int orientation) {
 
 // The containers' photo facts around no picture: what the photo_facts target parses.
 std::vector<std::pair<std::string, ByteVector>> PhotoFactSeeds() {
-    const ByteVector icc = Profile();
+    const ByteVector icc = lumivane::test::WideGamutProfile();
     uLongf packedSize = compressBound(uLong(icc.size()));
     ByteVector packed(packedSize);
     compress(packed.data(), &packedSize, icc.data(), uLong(icc.size()));

@@ -14,6 +14,7 @@
 #include "platform/imagelib/colour_profile.h"
 #include "platform/imagelib/read_image.h"
 #include "tests/platform/imagelib/photo_files.h"
+#include "tests/support/test_profiles.h"
 
 namespace {
 
@@ -24,24 +25,13 @@ using lumivane::ReadImage;
 using lumivane::ReadOptions;
 
 ByteVector Saved(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    if (!cmsSaveProfileToMem(profile, nullptr, &size)) ADD_FAILURE() << "profile not saved";
-    ByteVector bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
+    const ByteVector bytes = lumivane::test::SavedProfile(profile);
+    if (bytes.empty()) ADD_FAILURE() << "profile not saved";
     return bytes;
 }
 
-// Adobe-RGB-like primaries with a plain 2.2 gamma: far enough from sRGB to move every colour.
 ByteVector WideProfile() {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    const ByteVector bytes = Saved(cmsCreateRGBProfile(&white, &primaries, curves));
-    cmsFreeToneCurve(gamma);
-    return bytes;
+    return lumivane::test::WideGamutProfile();
 }
 
 ByteVector GreyProfile() {

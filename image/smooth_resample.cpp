@@ -6,14 +6,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
-#include <emmintrin.h>
-#endif
 
 #include "image/Zerlin.h"
 #include "platform/imagelib/stored_rows.h"
 #include "platform/gdi/dib_source.h"
 #include "platform/parallel.h"
+#include "platform/simd.h"
 
 namespace lumivane {
 
@@ -41,7 +39,7 @@ constexpr int kLanes = 4;
 
 // Surface pixels (0x00RRGGBB) as four floats each: blue, green, red, 0.
 void ToFloats(const std::uint32_t* pixels, std::size_t n, float* out) {
-#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+#if LUMIVANE_HAVE_SSE2
     const __m128i zero = _mm_setzero_si128();
     for (std::size_t i = 0; i < n; ++i) {
         const __m128i bytes = _mm_cvtsi32_si128(int(pixels[i]));
@@ -57,7 +55,7 @@ void ToFloats(const std::uint32_t* pixels, std::size_t n, float* out) {
 // Four floats back to a surface pixel, rounded. Sums of convex weights lie in [0, 255] up to
 // rounding, so only the top needs a bound.
 std::uint32_t ToPixel(const float* v) {
-#if defined(__SSE2__) && !defined(LUMIVANE_PORTABLE)
+#if LUMIVANE_HAVE_SSE2
     const __m128i whole = _mm_cvttps_epi32(_mm_add_ps(_mm_loadu_ps(v), _mm_set1_ps(0.5f)));
     const __m128i words = _mm_packs_epi32(whole, whole);
     return std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words))) & 0x00FFFFFFu;

@@ -9,6 +9,7 @@
 #include <lcms2.h>
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
+#include <zlib.h>
 
 namespace lumivane {
 namespace {
@@ -127,15 +128,6 @@ void SetXmp(Exiv2::XmpData& xmp, int width, int height) {
     setIfPresent("Xmp.exif.ColorSpace", "1");
 }
 
-std::uint32_t Crc32(const std::uint8_t* p, std::size_t n) {
-    std::uint32_t c = 0xFFFFFFFF;
-    for (std::size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-
 void PutBe32(std::uint8_t* p, std::uint32_t v) {
     p[0] = std::uint8_t(v >> 24), p[1] = std::uint8_t(v >> 16);
     p[2] = std::uint8_t(v >> 8), p[3] = std::uint8_t(v);
@@ -151,7 +143,7 @@ void TagPngAsSrgb(std::vector<std::uint8_t>& png) {
     constexpr std::size_t kAfterHeader = 8 + 8 + 13 + 4;
     if (png.size() < kAfterHeader) return;
     std::uint8_t chunk[13] = {0, 0, 0, 1, 's', 'R', 'G', 'B', 0};
-    PutBe32(chunk + 9, Crc32(chunk + 4, 5));
+    PutBe32(chunk + 9, std::uint32_t(crc32(0, chunk + 4, 5)));
     png.insert(png.begin() + kAfterHeader, std::begin(chunk), std::end(chunk));
 }
 

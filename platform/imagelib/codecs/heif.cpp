@@ -8,6 +8,7 @@
 #include <libheif/heif.h>
 
 #include "platform/imagelib/codecs/decode_util.h"
+#include "platform/imagelib/codecs/heif_sizes.h"
 #include "platform/imagelib/photo_metadata.h"
 
 namespace lumivane {
@@ -16,6 +17,9 @@ namespace {
 // HEVC and AV1 code a plain area in a few bits per block, so like lossy WebP this gets a
 // generous bound of our own.
 constexpr std::int64_t kHeifPixelsPerByte = 1024;
+// A coded frame may exceed its picture by the padding to whole coding blocks (HEVC's largest
+// is 64 pixels square), so that a picture at the side limit is not refused for it.
+constexpr std::int64_t kCodingBlockPadding = 64;
 // Metadata blocks beyond this are not a photo's EXIF or XMP; they are not read.
 constexpr std::size_t kMaxMetadataBlock = std::size_t(16) << 20;
 
@@ -43,6 +47,16 @@ bool MatchesHeif(Bytes file) {
     for (std::size_t at = 16; at + 4 <= boxSize; at += 4)
         if (IsHeifBrand(file.subspan(at, 4))) return true;
     return false;
+}
+
+bool SizeAllowed(const HeifDeclaredSize& size, std::size_t fileSize) {
+    // A coded frame is judged by the picture inside its padding (at least one pixel of it).
+    const auto picture = [&](std::int64_t side) {
+        return size.coded ? std::max(side - kCodingBlockPadding, std::min<std::int64_t>(side, 1))
+                          : side;
+    };
+    return ImageSizeAllowed(picture(size.width), picture(size.height)) &&
+           FileCanHold(size.width, size.height, fileSize, kHeifPixelsPerByte);
 }
 
 struct ContextDeleter {
@@ -119,6 +133,11 @@ void CopyPixels(const std::uint8_t* plane, int stride, int channels, const dib& 
 // orientation: the EXIF orientation a HEIF file may also carry is not applied on top.
 ReadResult DecodeHeif(Bytes file, const ReadOptions& options) {
     if (!MatchesHeif(file)) return Refused(ReadFailure::UnknownFormat);
+    // Every size libheif and its decoders would allocate for decides before libheif reads on.
+    const auto declared = HeifDeclaredSizes(file);
+    if (!declared) return Refused(ReadFailure::Damaged);
+    for (const HeifDeclaredSize& size : *declared)
+        if (!SizeAllowed(size, file.size())) return Refused(ReadFailure::TooLarge);
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context) return Refused(ReadFailure::OutOfMemory);
     // libheif's own check, so that no item (a grid tile, a thumbnail) beyond our sides is made.

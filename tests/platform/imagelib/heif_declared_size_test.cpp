@@ -1,0 +1,166 @@
+// HEIF files whose spatial extents say 8 x 8 while another field, which libheif does not check,
+// sizes what gets allocated: a grid's or an overlay's canvas, or the frame of an HEVC sequence
+// parameter set or an AV1 sequence header, in the configuration box or in the coded data. The
+// files are written here from the container and codec syntax, so no encoder is needed.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <string>
+#include <string_view>
+
+#include "platform/imagelib/read_image.h"
+#include "tests/support/file_builder.h"
+
+namespace lumivane::test {
+namespace {
+
+using ByteVector = std::vector<std::uint8_t>;
+
+ByteVector Box(std::string_view type, const ByteVector& body) {
+    return FileBuilder().u32be(std::uint32_t(8 + body.size())).text(type).append(body).bytes;
+}
+
+ByteVector FullBox(std::string_view type, unsigned version, unsigned flags,
+                   const ByteVector& body) {
+    return Box(type,
+               FileBuilder().u8(version).u8({flags >> 16, flags >> 8, flags}).append(body).bytes);
+}
+
+// Writes bits most significant first; ue() is the Exp-Golomb code of HEVC and AV1 alike.
+struct BitWriter {
+    ByteVector bytes;
+    unsigned used = 8;
+
+    BitWriter& bits(std::uint64_t value, unsigned n) {
+        while (n-- > 0) {
+            if (used == 8) bytes.push_back(0), used = 0;
+            bytes.back() |= std::uint8_t(((value >> n) & 1) << (7 - used++));
+        }
+        return *this;
+    }
+    BitWriter& ue(std::uint64_t value) {
+        const unsigned length = unsigned(std::bit_width(value + 1));
+        return bits(0, length - 1).bits(value + 1, length);
+    }
+};
+
+// An HEVC sequence parameter set NAL unit, with emulation prevention, up to its picture size.
+ByteVector HevcSps(unsigned width, unsigned height, unsigned subLayers, unsigned chroma) {
+    BitWriter b;
+    b.bits(0, 4).bits(subLayers, 3).bits(1, 1);
+    b.bits(1, 8).bits(0x60000000, 32).bits(0x900000000000, 48).bits(90, 8);  // general level
+    for (unsigned i = 0; i < subLayers; ++i) b.bits(3, 2);  // profile and level present
+    if (subLayers > 0) b.bits(0, 2 * (8 - subLayers));
+    for (unsigned i = 0; i < subLayers; ++i) b.bits(0, 88).bits(90, 8);
+    b.ue(0).ue(chroma);
+    if (chroma == 3) b.bits(0, 1);
+    b.ue(width).ue(height).bits(0, 1).ue(0).ue(0).bits(1, 1);  // ... then the stop bit
+    ByteVector nal = {33 << 1, 1};
+    int zeros = 0;
+    for (const std::uint8_t byte : b.bytes) {
+        if (zeros >= 2 && byte <= 3) nal.push_back(3), zeros = 0;
+        zeros = byte == 0 ? zeros + 1 : 0;
+        nal.push_back(byte);
+    }
+    return nal;
+}
+
+ByteVector HevcConfiguration(const ByteVector& sps) {
+    FileBuilder c;
+    c.u8(1).fill(20).u8(0xFF).u8(1);  // four-byte lengths; one array
+    c.u8(0x80 | 33).u16be(1).u16be(unsigned(sps.size())).append(sps);
+    return Box("hvcC", c.bytes);
+}
+
+ByteVector WithLength(const ByteVector& nal) {
+    return FileBuilder().u32be(std::uint32_t(nal.size())).append(nal).bytes;
+}
+
+// An AV1 sequence header unit: the reduced one of a still picture, or the full one with timing,
+// a decoder model and two operating points.
+ByteVector Av1SequenceHeader(unsigned width, unsigned height, bool reduced) {
+    BitWriter b;
+    b.bits(0, 3).bits(reduced, 1).bits(reduced, 1);
+    if (reduced) {
+        b.bits(8, 5);
+    } else {
+        b.bits(1, 1).bits(1, 32).bits(30, 32).bits(1, 1).ue(5);     // timing info
+        b.bits(1, 1).bits(9, 5).bits(1, 32).bits(4, 5).bits(4, 5);  // 10-bit buffer delays
+        b.bits(1, 1).bits(1, 5);  // initial display delays; two operating points
+        for (int i = 0; i < 2; ++i)
+            b.bits(0, 12).bits(9, 5).bits(1, 1).bits(1, 1).bits(0, 21).bits(1, 1).bits(2, 4);
+    }
+    b.bits(15, 4).bits(15, 4).bits(width - 1, 16).bits(height - 1, 16).bits(0, 8);
+    return FileBuilder().u8((1 << 3) | 2).u8(unsigned(b.bytes.size())).append(b.bytes).bytes;
+}
+
+ByteVector Av1Configuration(const ByteVector& sequenceHeader) {
+    return Box("av1C", FileBuilder().u8({0x81, 0, 0, 0}).append(sequenceHeader).bytes);
+}
+
+struct Picture {
+    std::string_view type;  // of the primary item
+    ByteVector property;    // its codec configuration, if any
+    ByteVector data;        // in the media data box, or for derived items in the item data box
+};
+
+ByteVector HeifFile(const Picture& picture) {
+    const bool derived = picture.type == "grid" || picture.type == "iovl";
+    const ByteVector ftyp = Box("ftyp", FileBuilder().text("heic").u32be(0).text("mif1heic").bytes);
+    const auto meta = [&](std::uint32_t dataOffset) {
+        FileBuilder infe, iloc, ipco, ipma, body;
+        infe.u16be(1).u16be(0).text(picture.type).u8(0);
+        iloc.u8(0x44).u8(0).u16be(1).u16be(1).u16be(derived ? 1 : 0).u16be(0).u16be(1);
+        iloc.u32be(derived ? 0 : dataOffset).u32be(std::uint32_t(picture.data.size()));
+        ipco.append(FullBox("ispe", 0, 0, FileBuilder().u32be(8).u32be(8).bytes));
+        ipco.append(picture.property);
+        ipma.u32be(1).u16be(1).u8(picture.property.empty() ? 1 : 2).u8(0x81).u8(0x82);
+        body.append(FullBox("hdlr", 0, 0, FileBuilder().u32be(0).text("pict").fill(13).bytes));
+        body.append(FullBox("pitm", 0, 0, FileBuilder().u16be(1).bytes));
+        body.append(FullBox(
+            "iinf", 0, 0, FileBuilder().u16be(1).append(FullBox("infe", 2, 0, infe.bytes)).bytes));
+        body.append(FullBox("iloc", 1, 0, iloc.bytes));
+        if (derived) body.append(Box("idat", picture.data));
+        body.append(Box("iprp", FileBuilder()
+                                    .append(Box("ipco", ipco.bytes))
+                                    .append(FullBox("ipma", 0, 0, ipma.bytes))
+                                    .bytes));
+        return FullBox("meta", 0, 0, body.bytes);
+    };
+    const std::size_t dataOffset = ftyp.size() + meta(0).size() + 8;
+    FileBuilder file;
+    file.append(ftyp).append(meta(std::uint32_t(dataOffset)));
+    file.append(Box("mdat", derived ? ByteVector{} : picture.data));
+    return file.bytes;
+}
+
+TEST(HeifDeclaredSizes, AFrameOrCanvasTheFileCannotHoldIsRefusedBeforeDecoding) {
+    // 400 megapixels, within the side and pixel limits, in a file of a few hundred bytes.
+    for (const unsigned side : {20000u, 8u}) {
+        const bool large = side > 8;
+        const ByteVector small = HevcSps(8, 8, 0, 1);
+        const Picture cases[] = {
+            {"hvc1", HevcConfiguration(HevcSps(side, side, 0, 1)), WithLength(small)},
+            {"hvc1", HevcConfiguration(small), WithLength(HevcSps(side, side, 2, 3))},
+            {"av01", Av1Configuration(Av1SequenceHeader(side, side, true)), {}},
+            {"av01", Av1Configuration(Av1SequenceHeader(8, 8, true)),
+             Av1SequenceHeader(side, side, false)},
+            {"grid", {}, FileBuilder().u8({0, 0, 0, 0}).u16be(side).u16be(side).bytes},
+            {"iovl", {}, FileBuilder().u8({0, 1}).fill(8).u32be(side).u32be(side).bytes},
+        };
+        for (const Picture& picture : cases) {
+            const ByteVector file = HeifFile(picture);
+            const std::string what = std::string(picture.type) + " declaring " +
+                                     std::to_string(side) + " square, case " +
+                                     std::to_string(&picture - cases);
+            ASSERT_LT(file.size(), 1024u) << what;
+            const ReadResult read = ReadImage(Bytes(file.data(), file.size()), ReadOptions{});
+            EXPECT_FALSE(read.image) << what;
+            // The small ones are no pictures either, but only the large ones are too large.
+            EXPECT_EQ(read.failure == ReadFailure::TooLarge, large) << what;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lumivane::test

@@ -34,7 +34,8 @@ struct BitWriter {
     BitWriter& bits(std::uint64_t value, unsigned n) {
         while (n-- > 0) {
             if (used == 8) bytes.push_back(0), used = 0;
-            bytes.back() |= std::uint8_t(((value >> n) & 1) << (7 - used++));
+            const unsigned bit = n < 64 ? (value >> n) & 1 : 0;  // long runs are zeros
+            bytes.back() |= std::uint8_t(bit << (7 - used++));
         }
         return *this;
     }

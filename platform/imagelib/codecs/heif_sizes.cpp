@@ -238,7 +238,8 @@ void ScanDerivedCanvas(std::uint32_t type, Bytes data, Sizes& sizes) {
     if (!r.failed()) sizes.push_back({width, height, false});
 }
 
-// libheif refuses an item in more pieces.
+// libheif refuses more items, or an item in more pieces.
+constexpr std::uint32_t kMaxItems = 20000;
 constexpr unsigned kMaxExtents = 32;
 
 struct Item {
@@ -280,6 +281,7 @@ bool ReadItemLocations(Bytes body, std::map<std::uint32_t, Item>& items) {
     // that has one there is read two ways, and only one of them could be checked.
     if (version > 2 || (version == 1 && indexSize != 0)) return false;
     const std::uint32_t count = version < 2 ? r.u16be() : r.u32be();
+    if (count > kMaxItems) return false;
     for (std::uint32_t i = 0; i < count && !r.failed(); ++i) {
         Item& item = items[version < 2 ? r.u16be() : r.u32be()];
         item.method = version >= 1 ? r.u16be() & 15 : 0;

@@ -272,8 +272,8 @@ TEST(ColourProfile, SrgbUntaggedBrokenAndSwitchedOffProfilesLeaveThePixelsAsStor
     const ByteVector halfProfile(wide.begin(), wide.begin() + std::ptrdiff_t(wide.size() / 2));
     ByteVector garbage(600);
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = std::uint8_t(i * 131 + 7);
-    ByteVector badZlib = IccpChunk(wide);
-    badZlib.resize(badZlib.size() - 20);
+    const ByteVector iccp = IccpChunk(wide);
+    const ByteVector badZlib(iccp.begin(), iccp.end() - 20);  // the compressed profile cut short
 
     const Bytes untagged(png.data(), png.size());
     const lumivane::ReadResult plain = ReadImage(untagged);

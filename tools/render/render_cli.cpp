@@ -191,28 +191,19 @@ bool StoreFormat(RenderOptions& o, const std::string&, const std::string& value,
     return true;
 }
 
-bool StoreJobs(RenderOptions& o, const std::string& option, const std::string& value,
+// A whole number from `low` to `high`; `expected` names the range in the message.
+Apply WholeNumber(int RenderOptions::*member, int low, int high, const char* expected) {
+    return [=](RenderOptions& o, const std::string& option, const std::string& value,
                std::string& error) {
-    long double n = 0;
-    if (!StoreNumber(option, value, n, error)) return false;
-    if (n < 1 || n > 1024 || n != static_cast<long double>(static_cast<int>(n))) {
-        error = "Bei " + option + " wird eine ganze Zahl ab 1 erwartet.";
-        return false;
-    }
-    o.jobs = static_cast<int>(n);
-    return true;
-}
-
-bool StoreQuality(RenderOptions& o, const std::string& option, const std::string& value,
-                  std::string& error) {
-    long double q = 0;
-    if (!StoreNumber(option, value, q, error)) return false;
-    if (q < 1 || q > 100 || q != static_cast<long double>(static_cast<int>(q))) {
-        error = "Bei " + option + " wird eine ganze Zahl von 1 bis 100 erwartet.";
-        return false;
-    }
-    o.quality = static_cast<int>(q);
-    return true;
+        long double n = 0;
+        if (!StoreNumber(option, value, n, error)) return false;
+        if (n < low || n > high || n != static_cast<long double>(static_cast<int>(n))) {
+            error = "Bei " + option + " wird " + expected + " erwartet.";
+            return false;
+        }
+        o.*member = static_cast<int>(n);
+        return true;
+    };
 }
 
 // Takes over every setting of a template file; options after it override them again.
@@ -312,12 +303,12 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--format", "ENDUNG", nullptr,
          "Format bei mehreren Motiven (Vorgabe jpg): " + WritableExtensionList(), StoreFormat},
         {nullptr, "--quality", "Q", nullptr, "Qualität für JPEG und WebP, 1 bis 100 (Vorgabe 92)",
-         StoreQuality},
+         WholeNumber(&RenderOptions::quality, 1, 100, "eine ganze Zahl von 1 bis 100")},
         {nullptr, "--strip-metadata", nullptr, nullptr,
          "ohne EXIF, XMP und IPTC des Motivs (Aufnahmedatum, Kamera, Urheber ...)",
          Switch(&RenderOptions::stripMetadata)},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
-         StoreJobs},
+         WholeNumber(&RenderOptions::jobs, 1, 1024, "eine ganze Zahl ab 1")},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
     };
     return table;

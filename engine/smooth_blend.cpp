@@ -252,18 +252,18 @@ class SmoothBlender {
         return Weigh(tl, tr, bl, br, fx, fy);
     }
 
-    // Four pixels (blue, green, red, weight each) weighed across each row by fx, then down by
-    // fy, in 1/128.
-    static Sample Weigh(std::uint32_t tl, std::uint32_t tr, std::uint32_t bl, std::uint32_t br,
-                        std::uint32_t fx, std::uint32_t fy) {
-        Sample s;
 #if LUMIVANE_HAVE_SSE2
-        const __m128i zero = _mm_setzero_si128();
-        // 16-bit lanes: left blue, green, red, weight, then right.
-        __m128i top = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(tl)), _mm_cvtsi32_si128(int(tr))), zero);
-        __m128i bottom = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(bl)), _mm_cvtsi32_si128(int(br))), zero);
+    // Two four-byte pixels in 16-bit lanes: the left one's blue, green, red, weight, then the
+    // right one's.
+    static __m128i Lanes(std::uint32_t left, std::uint32_t right) {
+        return _mm_unpacklo_epi8(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(left)), _mm_cvtsi32_si128(int(right))),
+            _mm_setzero_si128());
+    }
+
+    // A top and a bottom pair of pixels in lanes weighed across by fx, then down by fy, in
+    // 1/128: blue, green, red and weight as 32-bit sums.
+    static __m128i WeighLanes(__m128i top, __m128i bottom, std::uint32_t fx, std::uint32_t fy) {
         const __m128i across =
             _mm_unpacklo_epi64(_mm_set1_epi16(short(kSteps - fx)), _mm_set1_epi16(short(fx)));
         top = _mm_mullo_epi16(top, across);
@@ -271,8 +271,18 @@ class SmoothBlender {
         top = _mm_add_epi16(top, _mm_unpackhi_epi64(top, top));
         bottom = _mm_add_epi16(bottom, _mm_unpackhi_epi64(bottom, bottom));
         const __m128i weighDown = _mm_set1_epi32(int((kSteps - fy) | fy << 16));
+        return _mm_madd_epi16(_mm_unpacklo_epi16(top, bottom), weighDown);
+    }
+#endif
+
+    // Four pixels (blue, green, red, weight each) weighed across each row by fx, then down by
+    // fy, in 1/128.
+    static Sample Weigh(std::uint32_t tl, std::uint32_t tr, std::uint32_t bl, std::uint32_t br,
+                        std::uint32_t fx, std::uint32_t fy) {
+        Sample s;
+#if LUMIVANE_HAVE_SSE2
         _mm_storeu_si128(reinterpret_cast<__m128i*>(s.c),
-                         _mm_madd_epi16(_mm_unpacklo_epi16(top, bottom), weighDown));
+                         WeighLanes(Lanes(tl, tr), Lanes(bl, br), fx, fy));
 #else
         for (int i = 0; i < 4; ++i) {
             const int shift = 8 * i;
@@ -303,21 +313,10 @@ class SmoothBlender {
         std::memcpy(&tr, m0 + 3, 4);
         std::memcpy(&bl, m1, 4);
         std::memcpy(&br, m1 + 3, 4);
-        const __m128i zero = _mm_setzero_si128();
-        __m128i top = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(tl)), _mm_cvtsi32_si128(int(tr))), zero);
-        __m128i bottom = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(bl)), _mm_cvtsi32_si128(int(br))), zero);
-        top = _mm_insert_epi16(_mm_insert_epi16(top, k0[0], 3), k0[3], 7);
-        bottom = _mm_insert_epi16(_mm_insert_epi16(bottom, k1[0], 3), k1[3], 7);
-        const __m128i across =
-            _mm_unpacklo_epi64(_mm_set1_epi16(short(kSteps - fx)), _mm_set1_epi16(short(fx)));
-        top = _mm_mullo_epi16(top, across);
-        bottom = _mm_mullo_epi16(bottom, across);
-        top = _mm_add_epi16(top, _mm_unpackhi_epi64(top, top));
-        bottom = _mm_add_epi16(bottom, _mm_unpackhi_epi64(bottom, bottom));
-        const __m128i weighDown = _mm_set1_epi32(int((kSteps - fy) | fy << 16));
-        const __m128i sample = _mm_madd_epi16(_mm_unpacklo_epi16(top, bottom), weighDown);
+        const __m128i top = _mm_insert_epi16(_mm_insert_epi16(Lanes(tl, tr), k0[0], 3), k0[3], 7);
+        const __m128i bottom =
+            _mm_insert_epi16(_mm_insert_epi16(Lanes(bl, br), k1[0], 3), k1[3], 7);
+        const __m128i sample = WeighLanes(top, bottom, fx, fy);
         if (_mm_cvtsi128_si32(_mm_shuffle_epi32(sample, 0xFF)) == 0) {
             // Mask weight 0: the sampled colour itself, its fourth byte 0.
             __m128i q = _mm_srli_epi32(sample, 14);

@@ -37,25 +37,6 @@ std::string HexColour(COLORREF c) {
     return s;
 }
 
-std::optional<COLORREF> ParseHexColour(const std::string& s) {
-    if (s.size() != 7 || s[0] != '#') return std::nullopt;
-    unsigned v = 0;
-    for (std::size_t i = 1; i < 7; ++i) {
-        const char c = s[i];
-        unsigned d;
-        if (c >= '0' && c <= '9')
-            d = unsigned(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            d = unsigned(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F')
-            d = unsigned(c - 'A' + 10);
-        else
-            return std::nullopt;
-        v = v * 16 + d;
-    }
-    return RGB(BYTE(v >> 16), BYTE(v >> 8), BYTE(v));
-}
-
 // Where the background is written: relative to the template's folder when it lies there or
 // below, so a folder of templates and frames can be moved as a whole.
 std::string StoredBackgroundName(const std::string& background, const std::string& templatePath) {
@@ -92,6 +73,25 @@ std::optional<long double> UnlessDerived(Field field, long double shown, long do
 }
 
 }  // namespace
+
+std::optional<COLORREF> ParseHexColour(const std::string& s) {
+    if (s.size() != 7 || s[0] != '#') return std::nullopt;
+    unsigned v = 0;
+    for (std::size_t i = 1; i < 7; ++i) {
+        const char c = s[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = unsigned(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            d = unsigned(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            d = unsigned(c - 'A' + 10);
+        else
+            return std::nullopt;
+        v = v * 16 + d;
+    }
+    return RGB(BYTE(v >> 16), BYTE(v >> 8), BYTE(v));
+}
 
 std::optional<FramingTemplate> ReadTemplate(const std::string& path, std::string& error) {
     std::error_code ec;

@@ -78,6 +78,10 @@ FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& s
                                 const std::string& background, int backgroundTurns,
                                 bool reduceMotif);
 
+// A colour written "#RRGGBB" (hex digits in either case), as templates and the batch renderer's
+// --fill give it; nothing for any other text.
+std::optional<COLORREF> ParseHexColour(const std::string& text);
+
 // The quarter turns the background file needs for a motif of the given size.
 int BackgroundTurnsFor(const FramingTemplate& design, int backgroundWidth, int backgroundHeight,
                        int motifWidth, int motifHeight);

@@ -74,21 +74,6 @@ std::optional<long double> ParseNumber(const std::string& text) {
     return v;
 }
 
-std::optional<COLORREF> ParseColor(const std::string& text) {
-    if (text.size() != 7 || text[0] != '#') return std::nullopt;
-    unsigned value = 0;
-    for (std::size_t i = 1; i < 7; ++i) {
-        const char c = text[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = unsigned(c - '0');
-        else if (c >= 'a' && c <= 'f') digit = unsigned(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') digit = unsigned(c - 'A' + 10);
-        else return std::nullopt;
-        value = value * 16 + digit;
-    }
-    return RGB(BYTE(value >> 16), BYTE(value >> 8), BYTE(value));
-}
-
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -169,7 +154,7 @@ Apply Switch(bool RenderOptions::*member) {
 }
 
 bool StoreFill(RenderOptions& o, const std::string&, const std::string& value, std::string& error) {
-    const auto c = ParseColor(value);
+    const auto c = ParseHexColour(value);
     if (!c) {
         error = "Die Füllfarbe wird als #RRGGBB angegeben, nicht \"" + value + "\".";
         return false;

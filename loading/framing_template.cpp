@@ -117,7 +117,8 @@ FlatJsonValue StoredValue(const std::optional<T>& v) {
     return std::is_same_v<T, bool> ? JsonNull() : JsonString(kDerived);
 }
 
-// One row per key, in the order they are written: reading and writing both come from here.
+// One row per key, in the order they are written: reading and writing both come from here. The
+// background's name is made relative on writing and absolute on reading, around the table.
 struct TemplateKey {
     const char* name;
     std::variant<long double FramingTemplate::*, std::optional<long double> FramingTemplate::*,

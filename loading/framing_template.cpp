@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
@@ -50,17 +53,100 @@ std::string StoredBackgroundName(const std::string& background, const std::strin
     return bg.string();
 }
 
-// A stored value: a number or "derived".
-std::optional<std::optional<long double>> DerivedOrNumber(const FlatJsonValue& v) {
-    if (v.kind == FlatJsonValue::Kind::Number) return std::optional<long double>(v.number);
-    if (v.kind == FlatJsonValue::Kind::String && v.text == kDerived)
-        return std::optional<long double>();
-    return std::nullopt;
+// Each setting's value in the file. The overload is chosen by the member's type: the only whole
+// number a template holds is the background's quarter turns, the only colour the fill.
+bool ReadValue(const FlatJsonValue& v, long double& into) {
+    if (v.kind != FlatJsonValue::Kind::Number) return false;
+    into = v.number;
+    return true;
+}
+bool ReadValue(const FlatJsonValue& v, bool& into) {
+    if (v.kind != FlatJsonValue::Kind::Bool) return false;
+    into = v.flag;
+    return true;
+}
+bool ReadValue(const FlatJsonValue& v, int& turns) {
+    long double n = 0;
+    if (!ReadValue(v, n) || n < 0 || n > 3 || n != std::floor(n)) return false;
+    turns = int(n);
+    return true;
+}
+bool ReadValue(const FlatJsonValue& v, COLORREF& into) {
+    const auto c = v.kind == FlatJsonValue::Kind::String ? ParseHexColour(v.text) : std::nullopt;
+    if (c) into = *c;
+    return c.has_value();
+}
+bool ReadValue(const FlatJsonValue& v, std::string& into) {
+    if (v.kind != FlatJsonValue::Kind::String || v.text.empty()) return false;
+    into = v.text;
+    return true;
 }
 
-FlatJsonValue DerivedOrNumberValue(const std::optional<long double>& v) {
-    return v ? JsonNumber(*v) : JsonString(kDerived);
+FlatJsonValue StoredValue(long double v) {
+    return JsonNumber(v);
 }
+FlatJsonValue StoredValue(bool v) {
+    return JsonBool(v);
+}
+FlatJsonValue StoredValue(int turns) {
+    return JsonNumber(turns);
+}
+FlatJsonValue StoredValue(COLORREF c) {
+    return JsonString(HexColour(c));
+}
+FlatJsonValue StoredValue(const std::string& text) {
+    return JsonString(text);
+}
+
+// A number may be "derived" and a flag null: worked out for each motif, or not to be used.
+template <typename T>
+bool ReadValue(const FlatJsonValue& v, std::optional<T>& into) {
+    if (std::is_same_v<T, bool> ? v.kind == FlatJsonValue::Kind::Null
+                                : v.kind == FlatJsonValue::Kind::String && v.text == kDerived) {
+        into.reset();
+        return true;
+    }
+    T value{};
+    if (!ReadValue(v, value)) return false;
+    into = value;
+    return true;
+}
+template <typename T>
+FlatJsonValue StoredValue(const std::optional<T>& v) {
+    if (v) return StoredValue(*v);
+    return std::is_same_v<T, bool> ? JsonNull() : JsonString(kDerived);
+}
+
+// One row per key, in the order they are written: reading and writing both come from here. The
+// background's name is made relative on writing and absolute on reading, around the table.
+struct TemplateKey {
+    const char* name;
+    std::variant<long double FramingTemplate::*, std::optional<long double> FramingTemplate::*,
+                 bool FramingTemplate::*, std::optional<bool> FramingTemplate::*,
+                 int FramingTemplate::*, COLORREF FramingTemplate::*,
+                 std::string FramingTemplate::*>
+        member;
+    bool optional = false;  // missing from files of earlier builds: the default stands
+};
+
+const TemplateKey kTemplateKeys[] = {
+    {"background", &FramingTemplate::background},
+    {"backgroundTurns", &FramingTemplate::backgroundTurns},
+    {"orientationMatched", &FramingTemplate::orientationMatched},
+    {"frame", &FramingTemplate::frame},
+    {"motifZoom", &FramingTemplate::motifZoom},
+    {"rotate", &FramingTemplate::rotate},
+    {"feather", &FramingTemplate::feather},
+    {"roundMask", &FramingTemplate::roundMask},
+    {"radius", &FramingTemplate::radius},
+    {"backgroundShown", &FramingTemplate::backgroundCheck},
+    {"backgroundZoom", &FramingTemplate::backgroundZoom},
+    {"marginX", &FramingTemplate::marginX},
+    {"marginY", &FramingTemplate::marginY},
+    {"fill", &FramingTemplate::fillColor},
+    {"reduceMotif", &FramingTemplate::reduceMotif},
+    {"smooth", &FramingTemplate::smooth, true},
+};
 
 bool IsPortrait(int width, int height) {
     return height > width;
@@ -140,99 +226,34 @@ std::optional<FramingTemplate> ReadTemplate(const std::string& path, std::string
 
     FramingTemplate t;
     std::size_t known = 2;  // format and version
-    bool ok = true;
-    auto number = [&](const char* key, long double& into) {
-        const FlatJsonValue* v = member(key);
-        if (!v || v->kind != FlatJsonValue::Kind::Number) return void(ok = false);
-        into = v->number;
+    for (const TemplateKey& key : kTemplateKeys) {
+        const FlatJsonValue* v = member(key.name);
+        if (!v && key.optional) continue;
+        if (!v || !std::visit([&](auto m) { return ReadValue(*v, t.*m); }, key.member)) {
+            error = kDamaged;
+            return std::nullopt;
+        }
         ++known;
-    };
-    auto derivedOrNumber = [&](const char* key, std::optional<long double>& into) {
-        const FlatJsonValue* v = member(key);
-        const auto parsed = v ? DerivedOrNumber(*v) : std::nullopt;
-        if (!parsed) return void(ok = false);
-        into = *parsed;
-        ++known;
-    };
-    auto flag = [&](const char* key, bool& into, bool optional) {
-        const FlatJsonValue* v = member(key);
-        if (!v && optional) return;
-        if (!v || v->kind != FlatJsonValue::Kind::Bool) return void(ok = false);
-        into = v->flag;
-        ++known;
-    };
-    number("frame", t.frame);
-    number("motifZoom", t.motifZoom);
-    number("rotate", t.rotate);
-    number("radius", t.radius);
-    derivedOrNumber("feather", t.feather);
-    derivedOrNumber("backgroundZoom", t.backgroundZoom);
-    derivedOrNumber("marginX", t.marginX);
-    derivedOrNumber("marginY", t.marginY);
-    flag("roundMask", t.roundMask, false);
-    flag("backgroundShown", t.backgroundCheck, false);
-    flag("smooth", t.smooth, true);
-    flag("reduceMotif", t.reduceMotif, false);
-
-    if (const FlatJsonValue* fill = member("fill");
-        fill && fill->kind == FlatJsonValue::Kind::String && ParseHexColour(fill->text)) {
-        t.fillColor = *ParseHexColour(fill->text);
-        ++known;
-    } else {
-        ok = false;
     }
-    if (const FlatJsonValue* bg = member("background");
-        bg && bg->kind == FlatJsonValue::Kind::String && !bg->text.empty()) {
-        fs::path p(bg->text);
-        if (p.is_relative()) p = fs::absolute(path, ec).parent_path() / p;
-        t.background = p.lexically_normal().string();
-        ++known;
-    } else {
-        ok = false;
-    }
-    long double turns = 0;
-    number("backgroundTurns", turns);
-    if (ok && (turns < 0 || turns > 3 || turns != std::floor(turns))) ok = false;
-    t.backgroundTurns = ok ? int(turns) : 0;
-    if (const FlatJsonValue* m = member("orientationMatched"); !m) {
-        ok = false;
-    } else if (m->kind == FlatJsonValue::Kind::Bool) {
-        t.orientationMatched = m->flag;
-        ++known;
-    } else if (m->kind == FlatJsonValue::Kind::Null) {
-        ++known;
-    } else {
-        ok = false;
-    }
-
-    if (!ok || known != object->size()) {  // a value missing, malformed or not ours
+    if (known != object->size()) {  // a key not ours
         error = kDamaged;
         return std::nullopt;
     }
+    fs::path background(t.background);  // a relative name lies in the template's folder
+    if (background.is_relative()) background = fs::absolute(path, ec).parent_path() / background;
+    t.background = background.lexically_normal().string();
     return t;
 }
 
 std::string WriteTemplate(const FramingTemplate& t, const std::string& path) {
-    const std::string text = WriteFlatJson({
-        {"format", JsonString(kFormat)},
-        {"version", JsonNumber(kTemplateVersion)},
-        {"background", JsonString(StoredBackgroundName(t.background, path))},
-        {"backgroundTurns", JsonNumber(t.backgroundTurns)},
-        {"orientationMatched", t.orientationMatched ? JsonBool(*t.orientationMatched) : JsonNull()},
-        {"frame", JsonNumber(t.frame)},
-        {"motifZoom", JsonNumber(t.motifZoom)},
-        {"rotate", JsonNumber(t.rotate)},
-        {"feather", DerivedOrNumberValue(t.feather)},
-        {"roundMask", JsonBool(t.roundMask)},
-        {"radius", JsonNumber(t.radius)},
-        {"backgroundShown", JsonBool(t.backgroundCheck)},
-        {"backgroundZoom", DerivedOrNumberValue(t.backgroundZoom)},
-        {"marginX", DerivedOrNumberValue(t.marginX)},
-        {"marginY", DerivedOrNumberValue(t.marginY)},
-        {"fill", JsonString(HexColour(t.fillColor))},
-        {"reduceMotif", JsonBool(t.reduceMotif)},
-        {"smooth", JsonBool(t.smooth)},
-    });
+    FramingTemplate stored = t;
+    stored.background = StoredBackgroundName(t.background, path);
+    std::vector<std::pair<std::string, FlatJsonValue>> members = {
+        {"format", JsonString(kFormat)}, {"version", JsonNumber(kTemplateVersion)}};
+    for (const TemplateKey& key : kTemplateKeys)
+        members.emplace_back(
+            key.name, std::visit([&](auto m) { return StoredValue(stored.*m); }, key.member));
+    const std::string text = WriteFlatJson(members);
     const SaveResult saved = SaveBytes(path, text);
     if (saved.Ok()) return "";
     return "Die Vorlage konnte nicht gespeichert werden: " +

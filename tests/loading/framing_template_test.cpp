@@ -179,5 +179,63 @@ TEST(FramingTemplate, TheBackgroundTurnsOnceMoreForAMotifOfTheOtherOrientation) 
     }
 }
 
+// A file as this version writes it, pinned: read, it gives the design (the background found
+// below the template's folder); written again, the same bytes, key order and number forms.
+// Files of earlier builds lack "smooth" and read as the plain mode.
+TEST_F(FramingTemplateTest, AStoredFileReadsAndWritesBackByteForByte) {
+    const std::string stored = R"({
+  "format": "lumivane-template",
+  "version": 1,
+  "background": "rahmen/holz.jpg",
+  "backgroundTurns": 1,
+  "orientationMatched": null,
+  "frame": 117.5,
+  "motifZoom": 80,
+  "rotate": -12.25,
+  "feather": "derived",
+  "roundMask": true,
+  "radius": 15,
+  "backgroundShown": true,
+  "backgroundZoom": 87.5,
+  "marginX": "derived",
+  "marginY": -3,
+  "fill": "#0AC8AB",
+  "reduceMotif": true,
+  "smooth": true
+}
+)";
+    FramingTemplate expected;
+    expected.frame = 117.5;
+    expected.motifZoom = 80;
+    expected.rotate = -12.25;
+    expected.radius = 15;
+    expected.backgroundZoom = 87.5;
+    expected.marginY = -3;
+    expected.roundMask = true;
+    expected.fillColor = RGB(10, 200, 171);
+    expected.reduceMotif = true;
+    expected.smooth = true;
+    expected.backgroundTurns = 1;
+    expected.background = (dir_ / "rahmen" / "holz.jpg").string();
+
+    const fs::path file = dir_ / "v.lumivane";
+    Write(file, stored);
+    std::string error;
+    std::optional<FramingTemplate> read = ReadTemplate(file.string(), error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_TRUE(*read == expected);
+    ASSERT_EQ(WriteTemplate(*read, (dir_ / "again.lumivane").string()), "");
+    EXPECT_EQ(Slurp(dir_ / "again.lumivane"), stored);
+
+    const std::string smooth = ",\n  \"smooth\": true";
+    std::string older = stored;
+    older.erase(older.find(smooth), smooth.size());
+    Write(file, older);
+    read = ReadTemplate(file.string(), error);
+    ASSERT_TRUE(read) << error << older;
+    expected.smooth = false;
+    EXPECT_TRUE(*read == expected);
+}
+
 }  // namespace
 }  // namespace lumivane

@@ -124,17 +124,19 @@ bool StoreNumber(const std::string& option, const std::string& text, long double
     return true;
 }
 
-Apply Number(long double RenderOptions::*member) {
+Apply Number(long double FramingTemplate::*member) {
     return [member](RenderOptions& o, const std::string& option, const std::string& value,
-                    std::string& error) { return StoreNumber(option, value, o.*member, error); };
+                    std::string& error) {
+        return StoreNumber(option, value, o.design.*member, error);
+    };
 }
 
-Apply OptionalNumber(std::optional<long double> RenderOptions::*member) {
+Apply OptionalNumber(std::optional<long double> FramingTemplate::*member) {
     return [member](RenderOptions& o, const std::string& option, const std::string& value,
                     std::string& error) {
         long double v = 0;
         if (!StoreNumber(option, value, v, error)) return false;
-        o.*member = v;
+        o.design.*member = v;
         return true;
     };
 }
@@ -146,9 +148,18 @@ Apply Text(std::string RenderOptions::*member) {
     };
 }
 
-Apply Switch(bool RenderOptions::*member) {
-    return [member](RenderOptions& o, const std::string&, const std::string&, std::string&) {
-        o.*member = true;
+// Where an option's value goes: a setting of the design, or one of the command line's own.
+bool& Setting(RenderOptions& o, bool FramingTemplate::*member) {
+    return o.design.*member;
+}
+bool& Setting(RenderOptions& o, bool RenderOptions::*member) {
+    return o.*member;
+}
+
+template <typename Owner>
+Apply Switch(bool Owner::*member, bool to = true) {
+    return [member, to](RenderOptions& o, const std::string&, const std::string&, std::string&) {
+        Setting(o, member) = to;
         return true;
     };
 }
@@ -159,7 +170,7 @@ bool StoreFill(RenderOptions& o, const std::string&, const std::string& value, s
         error = "Die Füllfarbe wird als #RRGGBB angegeben, nicht \"" + value + "\".";
         return false;
     }
-    o.fill = *c;
+    o.design.fillColor = *c;
     return true;
 }
 
@@ -192,49 +203,30 @@ Apply WholeNumber(int RenderOptions::*member, int low, int high, const char* exp
 }
 
 // Takes over every setting of a template file; options after it override them again.
-bool TakeTemplate(const std::string& file, RenderOptions& o, std::string& error) {
+bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& file,
+                   std::string& error) {
     std::string why;
-    const std::optional<FramingTemplate> t = ReadTemplate(file, why);
+    std::optional<FramingTemplate> t = ReadTemplate(file, why);
     if (!t) {
         error = file + ": " + why;
         return false;
     }
-    o.frame = t->frame;
-    o.motifZoom = t->motifZoom;
-    o.rotate = t->rotate;
-    o.radius = t->radius;
-    o.feather = t->feather;
-    o.backgroundZoom = t->backgroundZoom;
-    o.marginX = t->marginX;
-    o.marginY = t->marginY;
-    o.round = t->roundMask;
-    o.noBackground = !t->backgroundCheck;
-    o.fill = t->fillColor;
-    o.smooth = t->smooth;
-    o.reduce = t->reduceMotif;
-    o.background = t->background;
-    o.backgroundTurns = t->backgroundTurns;
-    o.orientationMatched = t->orientationMatched;
+    o.design = std::move(*t);
     o.backgroundFromTemplate = true;
     return true;
 }
 
-bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& value,
-                   std::string& error) {
-    return TakeTemplate(value, o, error);
-}
-
 bool StoreBackground(RenderOptions& o, const std::string&, const std::string& value,
                      std::string&) {
-    o.background = value;
-    o.backgroundTurns = 0;  // turns a template gave belong to its own background
+    o.design.background = value;
+    o.design.backgroundTurns = 0;  // turns a template gave belong to its own background
     o.backgroundFromTemplate = false;
     return true;
 }
 
 bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::string&,
                            std::string&) {
-    o.orientationMatched = true;
+    o.design.orientationMatched = true;
     return true;
 }
 
@@ -245,30 +237,33 @@ const std::vector<OptionRow>& OptionTable() {
         {"-o", "--output", "ZIEL", "AUSGABE",
          "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
         {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
-         Number(&RenderOptions::frame)},
+         Number(&FramingTemplate::frame)},
         {nullptr, "--motif-zoom", "P", nullptr, "Motiv in % (Vorgabe 100)",
-         Number(&RenderOptions::motifZoom)},
+         Number(&FramingTemplate::motifZoom)},
         {nullptr, "--rotate", "GRAD", nullptr,
-         "Drehung des Motivs gegen den Uhrzeigersinn (Vorgabe 5)", Number(&RenderOptions::rotate)},
+         "Drehung des Motivs gegen den Uhrzeigersinn (Vorgabe 5)",
+         Number(&FramingTemplate::rotate)},
         {nullptr, "--feather", "PX", nullptr, "Maskenbreite (Vorgabe: Motivbreite / 50)",
-         OptionalNumber(&RenderOptions::feather)},
+         OptionalNumber(&FramingTemplate::feather)},
         {nullptr, "--round", nullptr, nullptr, "runde statt rechteckiger Maske",
-         Switch(&RenderOptions::round)},
+         Switch(&FramingTemplate::roundMask)},
         {nullptr, "--radius", "PX", nullptr,
          "Maskenradius: vergrößert oder verkleinert die runde Maske",
-         OptionalNumber(&RenderOptions::radius)},
+         Number(&FramingTemplate::radius)},
         {nullptr, "--no-background", nullptr, nullptr,
-         "ohne Hintergrundbild, nur Motiv und Füllfarbe", Switch(&RenderOptions::noBackground)},
+         "ohne Hintergrundbild, nur Motiv und Füllfarbe",
+         Switch(&FramingTemplate::backgroundCheck, false)},
         {nullptr, "--background-zoom", "P", nullptr,
          "Hintergrund in % (statt der automatischen Anpassung)",
-         OptionalNumber(&RenderOptions::backgroundZoom)},
+         OptionalNumber(&FramingTemplate::backgroundZoom)},
         {nullptr, "--margin-x", "PX", nullptr, "zusätzliche Breite je Seite (negativ: beschneiden)",
-         OptionalNumber(&RenderOptions::marginX)},
+         OptionalNumber(&FramingTemplate::marginX)},
         {nullptr, "--margin-y", "PX", nullptr, "zusätzliche Höhe je Seite (negativ: beschneiden)",
-         OptionalNumber(&RenderOptions::marginY)},
+         OptionalNumber(&FramingTemplate::marginY)},
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
-         "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern", Switch(&RenderOptions::reduce)},
+         "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern",
+         Switch(&FramingTemplate::reduceMotif)},
         {nullptr, "--ignore-orientation", nullptr, nullptr,
          "Bilder nicht nach ihrer EXIF-Ausrichtung drehen",
          Switch(&RenderOptions::ignoreOrientation)},
@@ -277,7 +272,7 @@ const std::vector<OptionRow>& OptionTable() {
          Switch(&RenderOptions::ignoreProfile)},
         {nullptr, "--smooth", nullptr, nullptr,
          "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
-         Switch(&RenderOptions::smooth)},
+         Switch(&FramingTemplate::smooth)},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--template", "DATEI", nullptr,
@@ -317,27 +312,19 @@ std::string UsageLine() {
 }  // namespace
 
 FramingTemplate DesignOf(const RenderOptions& o) {
-    auto stored = [](Field f, long double v) { return StoreFieldValue(SpecOf(f), v); };
-    auto storedIfSet = [&](Field f, const std::optional<long double>& v) {
-        return v ? std::optional<long double>(stored(f, *v)) : std::nullopt;
+    FramingTemplate t = o.design;
+    auto store = [](Field f, long double& v) { v = StoreFieldValue(SpecOf(f), v); };
+    auto storeIfSet = [&](Field f, std::optional<long double>& v) {
+        if (v) store(f, *v);
     };
-    FramingTemplate t;
-    t.frame = stored(Field::RahmenEd, o.frame);
-    t.motifZoom = stored(Field::Zoom2Ed, o.motifZoom);
-    t.rotate = stored(Field::RotED, o.rotate);
-    t.radius = stored(Field::MaskRadiusEd, o.radius.value_or(0));
-    t.feather = storedIfSet(Field::Maskwidth, o.feather);
-    t.backgroundZoom = storedIfSet(Field::ZoomEd, o.backgroundZoom);
-    t.marginX = storedIfSet(Field::AdditionalEd, o.marginX);
-    t.marginY = storedIfSet(Field::AdditionalYED, o.marginY);
-    t.roundMask = o.round;
-    t.backgroundCheck = !o.noBackground;
-    t.fillColor = o.fill;
-    t.smooth = o.smooth;
-    t.reduceMotif = o.reduce;
-    t.background = o.background;
-    t.backgroundTurns = o.backgroundTurns;
-    t.orientationMatched = o.orientationMatched;
+    store(Field::RahmenEd, t.frame);
+    store(Field::Zoom2Ed, t.motifZoom);
+    store(Field::RotED, t.rotate);
+    store(Field::MaskRadiusEd, t.radius);
+    storeIfSet(Field::Maskwidth, t.feather);
+    storeIfSet(Field::ZoomEd, t.backgroundZoom);
+    storeIfSet(Field::AdditionalEd, t.marginX);
+    storeIfSet(Field::AdditionalYED, t.marginY);
     return t;
 }
 
@@ -394,7 +381,7 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         if (!row->apply(o, a, value, error)) return std::nullopt;
     }
     if (o.help) return o;
-    if (o.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
+    if (o.design.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
     else if (!o.saveTemplate.empty()) return o;  // no motif or output needed
     else if (o.output.empty()) error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
     else if (o.motifs.empty()) error = "Es fehlt mindestens ein Motiv.";
@@ -439,7 +426,7 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
     FramingSession session;
     if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
     ApplyFitInputs(session, design);
-    session.SetReduceAnswer(o.reduce);
+    session.SetReduceAnswer(design.reduceMotif);
     session.SetSmooth(design.smooth);  // before loading: the reduction averages too
 
     FrameOutcome outcome;
@@ -476,9 +463,9 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
 // Writes the template the options describe.
 int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
     std::string error;
-    dib background = OpenTemplateBackground(o.background, error);
+    dib background = OpenTemplateBackground(o.design.background, error);
     if (!background.poi) {
-        err << kProgram << ": " << o.background << ": " << error << "\n";
+        err << kProgram << ": " << o.design.background << ": " << error << "\n";
         return 1;
     }
     FreeDib(background);  // only checked: a template never names a picture that cannot be read
@@ -508,27 +495,28 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto prepare = [&] {
         std::string error;
         BackgroundRead read;
-        bg.asDesigned = OpenTemplateBackground(o.background, error, PictureReadOptions(o), &read);
+        bg.asDesigned =
+            OpenTemplateBackground(design.background, error, PictureReadOptions(o), &read);
         if (!bg.asDesigned.poi) {
             if (o.backgroundFromTemplate) {  // the message names the file
                 std::lock_guard<std::mutex> lock(errLock);
                 err << kProgram << ": " << error << "\n";
             } else {
-                report(o.background, LoadFailureMessage(read.failure));
+                report(design.background, LoadFailureMessage(read.failure));
             }
             return false;
         }
-        if (read.profile == ProfileUse::Unusable) report(o.background, kProfileWarning);
+        if (read.profile == ProfileUse::Unusable) report(design.background, kProfileWarning);
         bg.fileWidth = DibWidth(bg.asDesigned);
         bg.fileHeight = DibHeight(bg.asDesigned);
-        if (!TurnQuarters(bg.asDesigned, o.backgroundTurns)) {
-            report(o.background, "Zu wenig Arbeitsspeicher.");
+        if (!TurnQuarters(bg.asDesigned, design.backgroundTurns)) {
+            report(design.background, "Zu wenig Arbeitsspeicher.");
             return false;
         }
-        if (o.orientationMatched) {
+        if (design.orientationMatched) {
             bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
             if (!bg.turnedOnce.poi) {
-                report(o.background, "Zu wenig Arbeitsspeicher.");
+                report(design.background, "Zu wenig Arbeitsspeicher.");
                 return false;
             }
         }

@@ -8,38 +8,20 @@
 
 #include "loading/framing_template.h"
 #include "platform/imagelib/codecs/encoder.h"
-#include "platform/wintypes.h"
 
 namespace lumivane {
 
 struct RenderOptions {
-    std::string background;
+    // What a template holds, from --template and the options that set the same (the later
+    // wins), kept as given; DesignOf stores the values as the fields do.
+    FramingTemplate design;
+    bool backgroundFromTemplate = false;  // design.background is a template's: name it in messages
+
     std::string output;
     std::vector<std::string> motifs;
-
-    // Applied before the motif is loaded, so the fit uses them.
-    long double frame = 130;
-    long double motifZoom = 100;
-    long double rotate = 5;
-    // Applied after the fit; unset means "as the fit or the presets left it".
-    std::optional<long double> feather;
-    std::optional<long double> radius;
-    std::optional<long double> backgroundZoom;
-    std::optional<long double> marginX;
-    std::optional<long double> marginY;
-    bool round = false;
-    bool noBackground = false;
-    COLORREF fill = RGB(255, 255, 255);
-    bool reduce = false;
     bool ignoreOrientation = false;  // keep pictures as stored, not turned by their EXIF
     bool ignoreProfile = false;      // keep the numbers, not converted from their ICC profile
-    // Quarter turns for the background file, and whether its orientation has to match the
-    // motif's (unset: never turned for the motif). Both come from a template or options.
-    int backgroundTurns = 0;
-    std::optional<bool> orientationMatched;
-    bool backgroundFromTemplate = false;
-    bool smooth = false;       // high quality; from --smooth or a template
-    std::string saveTemplate;  // write this template instead of framing
+    std::string saveTemplate;        // write this template instead of framing
 
     int quality = kDefaultQuality;  // JPEG and WebP, 1 to 100
     bool stripMetadata = false;     // the results carry none of the motif's EXIF, XMP and IPTC

@@ -7,9 +7,11 @@
 #include <mutex>
 
 #include <lcms2.h>
+#include <zlib.h>
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
-#include <zlib.h>
+
+#include "platform/imagelib/maker_note.h"
 
 namespace lumivane {
 namespace {
@@ -67,6 +69,7 @@ std::vector<std::uint8_t> EncodedExif(Exiv2::ExifData exif, Exiv2::ByteOrder ord
         const auto found = exif.findKey(Exiv2::ExifKey(key));
         if (found != exif.end()) exif.erase(found);
     }
+    PrepareMakerNote(exif);
     if (exif.empty()) return {};
     Exiv2::Blob blob;
     Exiv2::ExifParser::encode(blob, order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order,
@@ -177,6 +180,7 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
             Try([&] {
                 Exiv2::ExifParser::decode(exif, metadata.exif.data(),
                                           std::uint32_t(metadata.exif.size()));
+                PrepareMakerNote(exif);
             });
         SetExif(exif, width, height);
         image->setExifData(exif);

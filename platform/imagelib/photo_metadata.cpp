@@ -11,6 +11,7 @@
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
 
+#include "platform/imagelib/library_messages.h"
 #include "platform/imagelib/maker_note.h"
 
 namespace lumivane {
@@ -33,7 +34,7 @@ void PrepareExiv2() {
     static std::once_flag once;
     static std::mutex xmpMutex;
     std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        RouteLibraryMessages();
         Exiv2::XmpParser::initialize(LockXmp, &xmpMutex);
     });
 }

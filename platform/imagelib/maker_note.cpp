@@ -6,8 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include <exiv2/tags.hpp>
-#include <exiv2/value.hpp>
+#include "platform/imagelib/exiv2_compat.h"
 
 namespace lumivane {
 namespace {
@@ -127,7 +126,7 @@ void PrepareMakerNote(Exiv2::ExifData& exif) {
     }
     const bool keep = !note.empty() && BlankPreviewsOfMovableNote(note);
     if (keep) {
-        const Exiv2::DataValue value(note.data(), static_cast<decltype(raw->size())>(note.size()));
+        const Exiv2::DataValue value(note.data(), exiv2::Size(note.size()));
         raw->setValue(&value);
     }
     bool decoded = false;

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <functional>
+#include <cerrno>
 #include <new>
 #include <random>
 

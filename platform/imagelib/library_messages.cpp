@@ -17,12 +17,13 @@ namespace lumivane {
 namespace {
 
 std::atomic<QtMessageHandler> previousQtHandler{nullptr};
+thread_local int qtImageIoDepth = 0;
 
-// Qt's image plugins and the devices they read from warn through qWarning; so does nothing of
-// ours. Critical and fatal messages still reach the previous handler.
+// Qt's image plugins warn through qWarning, uncategorised, so only the thread they run on tells
+// their warnings apart. Critical and fatal messages always reach the previous handler.
 void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     const bool chatter = type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg;
-    if (chatter && !LibraryMessagesWanted()) return;
+    if (chatter && qtImageIoDepth > 0 && !LibraryMessagesWanted()) return;
     if (const QtMessageHandler previous = previousQtHandler.load())
         previous(type, context, message);
     else
@@ -70,6 +71,15 @@ void RouteLibraryMessages() {
                                                         : Exiv2::LogMsg::mute);
         RouteTiffMessages();
     });
+}
+
+QtImageIoScope::QtImageIoScope() {
+    RouteLibraryMessages();
+    ++qtImageIoDepth;
+}
+
+QtImageIoScope::~QtImageIoScope() {
+    --qtImageIoDepth;
 }
 
 void LibraryMessage(const char* library, const char* text) {

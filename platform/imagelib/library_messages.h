@@ -15,4 +15,15 @@ void RouteLibraryMessages();
 // A library's message handed to one of our handlers: printed only when wanted.
 void LibraryMessage(const char* library, const char* text);
 
+// Marks the calling thread as inside Qt's image reading or writing while it lives: Qt's
+// warnings meanwhile come from its image plugins and the devices they read, and count as
+// library messages. Qt's other warnings are left as they are.
+class QtImageIoScope {
+  public:
+    QtImageIoScope();
+    ~QtImageIoScope();
+    QtImageIoScope(const QtImageIoScope&) = delete;
+    QtImageIoScope& operator=(const QtImageIoScope&) = delete;
+};
+
 }  // namespace lumivane

@@ -242,6 +242,13 @@ TEST(PhotoMetadataSave, DropsMakerNotePreviews) {
     const std::string small = dir.File("preview.jpg");
     ASSERT_TRUE(SaveImage(small, {kWidth / 2, kHeight / 2, kWidth * 4, pixels.data()}).Ok());
     const ByteVector jpeg = ReadAll(small);
+    // An Olympus note whose ThumbnailImage entry holds the preview, right after its IFD.
+    const std::uint32_t n = std::uint32_t(jpeg.size());
+    const std::string head("OLYMPUS\0II\3\0\1\0\0\1\7\0", 18);  // one entry: 0x0100, undefined
+    ByteVector olympus(head.begin(), head.end());
+    for (int shift : {0, 8, 16, 24}) olympus.push_back(std::uint8_t(n >> shift));
+    olympus.insert(olympus.end(), {30, 0, 0, 0, 0, 0, 0, 0});  // data at 30, no next IFD
+    olympus.insert(olympus.end(), jpeg.begin(), jpeg.end());
     const std::pair<const char*, std::vector<std::pair<const char*, std::string>>> cases[] = {
         {"NIKON CORPORATION",
          {{"Exif.Nikon3.Version", "48 50 49 48"},
@@ -249,6 +256,7 @@ TEST(PhotoMetadataSave, DropsMakerNotePreviews) {
           {"Exif.NikonPreview.JPEGInterchangeFormatLength", std::to_string(jpeg.size())}}},
         {"CASIO COMPUTER CO.,LTD.", {{"Exif.Casio2.PreviewImage", Decimal(jpeg)}}},
         {"OLYMPUS OPTICAL CO.,LTD", {{"Exif.Olympus.ThumbnailImage", Decimal(jpeg)}}},
+        {"OLYMPUS IMAGING CORP.", {{"Exif.Photo.MakerNote", Decimal(olympus)}}},
     };
     const auto holdsPreview = [&](const std::string& path) {
         const ByteVector file = ReadAll(path);

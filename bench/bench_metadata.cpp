@@ -10,6 +10,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include "platform/imagelib/exiv2_compat.h"
 #include "platform/imagelib/save_image.h"
 
 namespace {
@@ -79,7 +80,8 @@ lumivane::PhotoMetadata CameraMetadata() {
     metadata.exif.assign(blob.begin(), blob.end());
     Exiv2::XmpParser::encode(metadata.xmp, xmp);
     const Exiv2::DataBuf iptcBytes = Exiv2::IptcParser::encode(iptc);
-    metadata.iptc.assign(iptcBytes.pData_, iptcBytes.pData_ + iptcBytes.size_);
+    const auto iptcSpan = lumivane::exiv2::Bytes(iptcBytes);
+    metadata.iptc.assign(iptcSpan.begin(), iptcSpan.end());
     return metadata;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/imagelib/library_messages.h"
 #include "platform/imagelib/stored_rows.h"
 #include "platform/parallel.h"
 
@@ -23,13 +24,15 @@ constexpr cmsUInt32Number kFlags = cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NO
 // sRGB profiles differ from LittleCMS's built-in one by rounding only.
 constexpr int kSrgbTolerance = 1;
 
-void IgnoreError(cmsContext, cmsUInt32Number, const char*) {}
+void OnLittleCmsError(cmsContext, cmsUInt32Number, const char* text) {
+    LibraryMessage("LittleCMS", text);
+}
 
 // The LittleCMS objects of one conversion, released in the right order.
 class Session {
   public:
     Session() : context_(cmsCreateContext(nullptr, nullptr)) {
-        if (context_) cmsSetLogErrorHandlerTHR(context_, IgnoreError);
+        if (context_) cmsSetLogErrorHandlerTHR(context_, OnLittleCmsError);
     }
     ~Session() {
         for (cmsHTRANSFORM t : transforms_) cmsDeleteTransform(t);
@@ -198,7 +201,7 @@ ProfileUse ConvertToSrgb(const dib& image, Bytes profileBytes) {
 CmykToSrgb::CmykToSrgb(Bytes profileBytes, bool inverted) {
     cmsContext context = cmsCreateContext(nullptr, nullptr);
     if (!context) return;
-    cmsSetLogErrorHandlerTHR(context, IgnoreError);
+    cmsSetLogErrorHandlerTHR(context, OnLittleCmsError);
     context_ = context;
     if (profileBytes.empty() || profileBytes.size() > UINT32_MAX) return;
     cmsHPROFILE cmyk = cmsOpenProfileFromMemTHR(context, profileBytes.data(),

@@ -10,6 +10,7 @@
 #include "platform/imagelib/codecs/decode_util.h"
 #include "platform/imagelib/colour_profile.h"
 #include "platform/imagelib/imagelib.h"
+#include "platform/imagelib/library_messages.h"
 #include "platform/imagelib/orientation.h"
 #include "platform/imagelib/photo_metadata.h"
 
@@ -90,6 +91,7 @@ void ShowAsSeen(lumivane::ReadResult& result, const lumivane::ReadOptions& optio
 
 lumivane::ReadResult lumivane::ReadImage(Bytes file, const ReadOptions& options) {
     try {
+        RouteLibraryMessages();
         for (const Decoder& decoder : Decoders()) {
             if (!decoder.matches(file)) continue;
             ReadResult result = decoder.decode(file, options);

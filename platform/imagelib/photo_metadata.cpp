@@ -3,13 +3,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <limits>
 #include <mutex>
 
 #include <lcms2.h>
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
 #include <zlib.h>
+
+#include "platform/imagelib/exiv2_compat.h"
+#include "platform/imagelib/library_messages.h"
+#include "platform/imagelib/maker_note.h"
 
 namespace lumivane {
 namespace {
@@ -25,13 +29,13 @@ void LockXmp(void* mutex, bool lock) {
         m->unlock();
 }
 
-// Exiv2 reports damaged blocks on stderr; a damaged block is simply left out here. Its XMP
+// Exiv2 reports damaged blocks, which are simply left out here, as library messages. Its XMP
 // toolkit must be set up once, with a lock, before threads use it.
 void PrepareExiv2() {
     static std::once_flag once;
     static std::mutex xmpMutex;
     std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        RouteLibraryMessages();
         Exiv2::XmpParser::initialize(LockXmp, &xmpMutex);
     });
 }
@@ -67,6 +71,7 @@ std::vector<std::uint8_t> EncodedExif(Exiv2::ExifData exif, Exiv2::ByteOrder ord
         const auto found = exif.findKey(Exiv2::ExifKey(key));
         if (found != exif.end()) exif.erase(found);
     }
+    PrepareMakerNote(exif);
     if (exif.empty()) return {};
     Exiv2::Blob blob;
     Exiv2::ExifParser::encode(blob, order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order,
@@ -78,14 +83,15 @@ std::vector<std::uint8_t> EncodedExif(Exiv2::ExifData exif, Exiv2::ByteOrder ord
 std::vector<std::uint8_t> EncodedIptc(const Exiv2::IptcData& iptc) {
     if (iptc.empty()) return {};
     const Exiv2::DataBuf buf = Exiv2::IptcParser::encode(iptc);
-    if (buf.size_ <= 0 || std::size_t(buf.size_) > kMaxBlock) return {};
-    return {buf.pData_, buf.pData_ + buf.size_};
+    const auto bytes = exiv2::Bytes(buf);
+    if (bytes.empty() || bytes.size() > kMaxBlock) return {};
+    return {bytes.begin(), bytes.end()};
 }
 
 // Exiv2 is handed only the formats whose metadata travels; its other parsers (the video
 // containers among them, which a HEIF file resembles) are never given a file.
 bool CarriedFormat(const std::uint8_t* data, std::size_t size) {
-    const int type = Exiv2::ImageFactory::getType(data, long(size));
+    const auto type = Exiv2::ImageFactory::getType(data, exiv2::Size(size));
     return type == Exiv2::ImageType::jpeg || type == Exiv2::ImageType::png ||
            type == Exiv2::ImageType::tiff || type == Exiv2::ImageType::webp;
 }
@@ -168,7 +174,7 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
                                        const PhotoMetadata& metadata, int width, int height) {
     try {
         if (!CarriedFormat(file.data(), file.size())) return {};
-        auto image = Exiv2::ImageFactory::open(file.data(), long(file.size()));
+        auto image = Exiv2::ImageFactory::open(file.data(), exiv2::Size(file.size()));
         if (!image.get()) return {};
         image->readMetadata();
 
@@ -177,6 +183,7 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
             Try([&] {
                 Exiv2::ExifParser::decode(exif, metadata.exif.data(),
                                           std::uint32_t(metadata.exif.size()));
+                PrepareMakerNote(exif);
             });
         SetExif(exif, width, height);
         image->setExifData(exif);
@@ -201,17 +208,16 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
         if (!iptc.empty() && !webp) image->setIptcData(iptc);
         const std::vector<std::uint8_t>& srgb = SrgbProfile();
         if (!srgb.empty() && !png && !webp) {
-            Exiv2::DataBuf icc(srgb.data(), long(srgb.size()));
-            image->setIccProfile(icc, true);
+            exiv2::SetIccProfile(*image, Exiv2::DataBuf(srgb.data(), exiv2::Size(srgb.size())));
         }
         image->writeMetadata();
 
         Exiv2::BasicIo& io = image->io();
         if (io.open() != 0) return {};
         std::vector<std::uint8_t> out(io.size());
-        const long read = io.read(out.data(), long(out.size()));
+        const auto read = io.read(out.data(), exiv2::Size(out.size()));
         io.close();
-        if (read != long(out.size())) return {};
+        if (std::size_t(read) != out.size()) return {};
         if (png) TagPngAsSrgb(out);
         if (webp) TagWebpWithProfile(out, srgb);
         return out;
@@ -265,9 +271,10 @@ PhotoMetadata ReadPhotoMetadata(std::span<const std::uint8_t> file) {
     PhotoMetadata metadata;
     try {
         PrepareExiv2();
-        if (file.size() > std::size_t(LONG_MAX) || !CarriedFormat(file.data(), file.size()))
+        if (file.size() > std::size_t(std::numeric_limits<exiv2::Size>::max()) ||
+            !CarriedFormat(file.data(), file.size()))
             return metadata;
-        auto image = Exiv2::ImageFactory::open(file.data(), long(file.size()));
+        auto image = Exiv2::ImageFactory::open(file.data(), exiv2::Size(file.size()));
         if (!image.get()) return metadata;
         image->readMetadata();
         Try([&] { metadata.exif = EncodedExif(image->exifData(), image->byteOrder()); });

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "platform/imagelib/codecs/output_file.h"
+#include "platform/imagelib/library_messages.h"
 
 namespace lumivane {
 
@@ -187,6 +188,7 @@ SaveResult WriteBytes(int fd, std::string_view bytes) {
 
 SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
                      const SaveOptions& options) {
+    RouteLibraryMessages();
     const Encoder* encoder = EncoderForFileName(path);
     if (!encoder) return Failure(SaveError::kUnknownFormat);
     if (picture.Empty()) return Failure(SaveError::kEmptyPicture);

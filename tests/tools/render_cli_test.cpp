@@ -15,6 +15,7 @@
 #include "image/Zerlin.h"
 #include "tests/platform/imagelib/photo_files.h"
 #include "loading/save_picture.h"
+#include "platform/imagelib/exiv2_compat.h"
 #include "tools/render/render_cli.h"
 
 namespace lumivane {
@@ -276,7 +277,8 @@ TEST_F(RenderCli, MetadataAndQualityReachTheResult) {
     Exiv2::ExifData exif = exifOf(kept);
     EXPECT_EQ(exif["Exif.Image.Model"].toString(), "Testkamera");
     EXPECT_EQ(exif["Exif.Image.Artist"].toString(), "Anna Schäfer");
-    EXPECT_EQ(exif["Exif.Photo.PixelXDimension"].toLong(), Result(kept).width());
+    EXPECT_EQ(lumivane::exiv2::ToInteger(exif["Exif.Photo.PixelXDimension"]),
+              Result(kept).width());
     EXPECT_TRUE(exifOf(stripped).empty());
     EXPECT_LT(fs::file_size(rough), fs::file_size(stripped));
 }
@@ -343,6 +345,27 @@ TEST_F(RenderCli, TheProgramItselfReturnsTheStatus) {
                            "' -o '" + Path("r.jpg") + "' '" + motif_ + "'";
     EXPECT_EQ(WEXITSTATUS(std::system(ok.c_str())), 0);
     EXPECT_TRUE(Result(Path("r.jpg")).ok());
+}
+
+// A damaged file gives the program's own reason and nothing else; the libraries' English
+// warnings come out only when LUMIVANE_DEBUG asks for them.
+TEST_F(RenderCli, LibraryWarningsOnlyWhenDebugging) {
+    const std::string tiff = Solid("kaputt.tif", 300, 200, RGB(90, 60, 30));
+    fs::resize_file(tiff, fs::file_size(tiff) / 2);  // cuts off the directory at its end
+    const auto stderrWith = [&](const std::string& environment) {
+        const std::string log = Path("stderr.txt");
+        const std::string cmd = environment + " " + LUMIVANE_RENDER_BINARY + " -b '" + background_ +
+                                "' -o '" + Path("r.jpg") + "' '" + tiff + "' 2>'" + log + "'";
+        EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 1);
+        std::ifstream in(log);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string reason = "lumivane-render: " + tiff +
+                               ": Konnte das Bild nicht laden (beschädigt oder unvollständig).\n";
+    EXPECT_EQ(stderrWith("LUMIVANE_DEBUG="), reason);
+    const std::string debugging = stderrWith("LUMIVANE_DEBUG=1");
+    EXPECT_NE(debugging.find("TIFFReadDirectory"), std::string::npos) << debugging;
+    EXPECT_NE(debugging.find(reason), std::string::npos) << debugging;
 }
 
 }  // namespace

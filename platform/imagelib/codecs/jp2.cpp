@@ -18,6 +18,7 @@
 #include "platform/imagelib/codecs/openjpeg_handles.h"
 #include "platform/imagelib/codecs/own_formats.h"
 #include "platform/imagelib/codecs/pixel_rows.h"
+#include "platform/imagelib/library_messages.h"
 
 namespace lumivane {
 namespace {
@@ -134,14 +135,16 @@ OPJ_BOOL StreamSeek(OPJ_OFF_T n, void* user) {
     return OPJ_TRUE;
 }
 
-void IgnoreMessage(const char*, void*) {}
+void OnOpenJpegMessage(const char* text, void*) {
+    LibraryMessage("OpenJPEG", text);
+}
 
 OpjImagePtr DecodeWithOpenJpeg(Bytes file) {
     OpjCodecPtr codec(opj_create_decompress(IsBoxFormat(file) ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
     if (!codec) return nullptr;
-    opj_set_info_handler(codec.get(), IgnoreMessage, nullptr);
-    opj_set_warning_handler(codec.get(), IgnoreMessage, nullptr);
-    opj_set_error_handler(codec.get(), IgnoreMessage, nullptr);
+    opj_set_info_handler(codec.get(), OnOpenJpegMessage, nullptr);
+    opj_set_warning_handler(codec.get(), OnOpenJpegMessage, nullptr);
+    opj_set_error_handler(codec.get(), OnOpenJpegMessage, nullptr);
     opj_dparameters_t parameters;
     opj_set_default_decoder_parameters(&parameters);
     if (!opj_setup_decoder(codec.get(), &parameters) ||

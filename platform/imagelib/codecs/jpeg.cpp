@@ -12,6 +12,7 @@
 #include "platform/imagelib/codecs/decode_util.h"
 #include "platform/imagelib/codecs/embedded_facts.h"
 #include "platform/imagelib/colour_profile.h"
+#include "platform/imagelib/library_messages.h"
 
 namespace lumivane {
 namespace {
@@ -36,6 +37,11 @@ void OnMessage(j_common_ptr cinfo, int level) {
     // means the lower part of the picture would be made up: such a file counts as unreadable.
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     if (level < 0 && err->base.msg_code == JWRN_JPEG_EOF) err->truncated = true;
+    if (level <= 0 && LibraryMessagesWanted()) {
+        char text[JMSG_LENGTH_MAX];
+        err->base.format_message(cinfo, text);
+        LibraryMessage("libjpeg", text);
+    }
 }
 
 void OnProgress(j_common_ptr cinfo) {

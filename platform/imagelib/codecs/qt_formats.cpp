@@ -17,6 +17,7 @@
 
 #include "platform/imagelib/codecs/decode_util.h"
 #include "platform/imagelib/codecs/embedded_facts.h"
+#include "platform/imagelib/library_messages.h"
 
 namespace lumivane {
 namespace {
@@ -210,6 +211,7 @@ constexpr std::int64_t kTiffPixelsPerByte = 32768;
 constexpr std::int64_t kWebpPixelsPerByte = 1024;
 
 ReadResult DecodeWithQt(Bytes file, const char* format, std::int64_t pixelsPerByte) {
+    const QtImageIoScope quiet;
     LimitQtAllocations();
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/imagelib/codecs/writers.h"
+#include "platform/imagelib/library_messages.h"
 
 namespace lumivane {
 
@@ -60,6 +61,7 @@ QImage RgbCopy(const Bgrx32View& picture) {
 
 EncodeResult WriteWithQt(const Bgrx32View& picture, OutputFile& out, const char* format,
                          int quality, int compression) {
+    const QtImageIoScope quiet;
     const QImage image = RgbCopy(picture);
     if (image.isNull()) return EncodeResult::kFailed;
     OutputDevice device(out);

@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 
 #include "codec_test_util.h"
 #include "image_files.h"
+#include "platform/imagelib/exiv2_compat.h"
 #include "platform/imagelib/save_image.h"
 
 namespace lumivane::test {
@@ -103,11 +106,11 @@ TEST(PhotoMetadataSave, TravelsIntoEveryFormatWithAPlaceForIt) {
         EXPECT_EQ(exif["Exif.Photo.DateTimeOriginal"].toString(), "2024:07:14 18:03:21");
         EXPECT_EQ(exif["Exif.Image.Model"].toString(), "Testkamera X100");
         EXPECT_EQ(exif["Exif.Image.Artist"].toString(), "Jürgen Weiß");
-        EXPECT_EQ(exif["Exif.Image.Orientation"].toLong(), 1);
-        EXPECT_EQ(exif["Exif.Photo.PixelXDimension"].toLong(), kWidth);
-        EXPECT_EQ(exif["Exif.Photo.PixelYDimension"].toLong(), kHeight);
-        EXPECT_EQ(exif["Exif.Photo.ColorSpace"].toLong(), 1);
-        EXPECT_EQ(Exiv2::ExifThumbC(exif).copy().size_, 0);
+        EXPECT_EQ(exiv2::ToInteger(exif["Exif.Image.Orientation"]), 1);
+        EXPECT_EQ(exiv2::ToInteger(exif["Exif.Photo.PixelXDimension"]), kWidth);
+        EXPECT_EQ(exiv2::ToInteger(exif["Exif.Photo.PixelYDimension"]), kHeight);
+        EXPECT_EQ(exiv2::ToInteger(exif["Exif.Photo.ColorSpace"]), 1);
+        EXPECT_TRUE(exiv2::Bytes(Exiv2::ExifThumbC(exif).copy()).empty());
         EXPECT_EQ(image->xmpData()["Xmp.dc.subject"].toString(), "Urlaub");
         EXPECT_EQ(image->xmpData()["Xmp.tiff.Orientation"].toString(), "1");
         // WebP has no place for IPTC: the place goes into XMP.
@@ -121,9 +124,154 @@ TEST(PhotoMetadataSave, TravelsIntoEveryFormatWithAPlaceForIt) {
             EXPECT_EQ(std::string(file.begin() + 37, file.begin() + 41), "sRGB");
         } else {
             ASSERT_TRUE(image->iccProfileDefined());
-            const Exiv2::DataBuf* icc = image->iccProfile();
-            EXPECT_EQ(std::vector<std::uint8_t>(icc->pData_, icc->pData_ + icc->size_),
-                      SrgbProfile());
+            const auto icc = exiv2::IccProfile(*image);
+            EXPECT_EQ(std::vector<std::uint8_t>(icc.begin(), icc.end()), SrgbProfile());
+        }
+    }
+}
+
+// Bytes as Exiv2 reads an undefined value from text.
+std::string Decimal(const ByteVector& bytes) {
+    return static_cast<const Exiv2::Value&>(
+               Exiv2::DataValue(bytes.data(), exiv2::Size(bytes.size())))
+        .toString();
+}
+
+// A camera JPEG whose EXIF Exiv2 writes from `tags`.
+std::string CameraJpeg(const ScratchDir& dir, const char* make,
+                       const std::vector<std::pair<const char*, std::string>>& tags,
+                       const ByteVector* previewData = nullptr) {
+    const std::string path = dir.File("camera.jpg");
+    EXPECT_TRUE(SaveImage(path, View(Picture())).Ok());
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = make;
+    for (const auto& [key, value] : tags) exif[key] = value;
+    const auto preview = exif.findKey(Exiv2::ExifKey("Exif.NikonPreview.JPEGInterchangeFormat"));
+    if (previewData && preview != exif.end())
+        preview->setDataArea(previewData->data(), exiv2::Size(previewData->size()));
+    auto image = Exiv2::ImageFactory::open(path);
+    image->setExifData(exif);
+    image->writeMetadata();
+    return path;
+}
+
+// `camera` saved with the metadata the loader reads from it.
+std::string Framed(const ScratchDir& dir, const std::string& camera, const char* ext) {
+    const PhotoMetadata metadata = ReadPhotoMetadata(ReadAll(camera));
+    SaveOptions with;
+    with.metadata = &metadata;
+    const std::string path = dir.File(std::string("framed.") + ext);
+    EXPECT_TRUE(SaveImage(path, View(Picture()), with).Ok());
+    return path;
+}
+
+struct MakerNote {
+    std::map<std::string, std::string> tags;  // as Exiv2 decodes them, without where they lie
+    ByteVector bytes;
+};
+
+MakerNote ReadMakerNote(const std::string& path) {
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    MakerNote note;
+    for (const Exiv2::Exifdatum& datum : image->exifData()) {
+        if (datum.key() == "Exif.Photo.MakerNote") {
+            note.bytes.resize(std::size_t(datum.size()));
+            datum.copy(note.bytes.data(), Exiv2::invalidByteOrder);
+        }
+        if (Exiv2::ExifTags::isMakerGroup(datum.groupName()) && datum.groupName() != "MakerNote")
+            note.tags[datum.key()] = datum.toString();
+    }
+    return note;
+}
+
+// The maker note as an E-P3 writes it (Exiv2 0.27 cannot write this header itself): an IFD
+// whose offsets count from the note's start, with the equipment sub-IFD.
+ByteVector OlympusIfdNote() {
+    return {
+        'O',  'L',  'Y',  'M',  'P', 'U', 'S', 0,   'I', 'I', 3,   0,  // header
+        2,    0,                                                       // two entries
+        0x07, 0x02, 2,    0,    6,   0,   0,   0,   42,  0,   0,   0,  // CameraType, ASCII at 42
+        0x10, 0x20, 13,   0,    1,   0,   0,   0,   48,  0,   0,   0,  // Equipment, IFD at 48
+        0,    0,    0,    0,    'S', '0', '0', '3', '6', 0,            // no next IFD; "S0036"
+        1,    0,    0x00, 0x01, 7,   0,   4,   0,   0,   0,   '0', '1', '0', '0', 0, 0, 0, 0};
+}
+
+// Every maker-note tag comes back with its value; notes whose offsets count from the note
+// itself come back byte for byte, the others as Exiv2 rewrites them.
+TEST(PhotoMetadataSave, KeepsMakerNotesReadable) {
+    struct Case {
+        const char* make;
+        std::vector<std::pair<const char*, std::string>> tags;
+        bool byteExact;
+    };
+    const Case cases[] = {
+        {"OLYMPUS IMAGING CORP.", {{"Exif.Photo.MakerNote", Decimal(OlympusIfdNote())}}, true},
+        {"OLYMPUS OPTICAL CO.,LTD",
+         {{"Exif.Olympus.Quality", "2"}, {"Exif.Olympus.CameraID", "1234"}},
+         false},
+        {"NIKON CORPORATION",
+         {{"Exif.Nikon3.Version", "48 50 49 48"},
+          {"Exif.Nikon3.ISOSpeed", "0 200"},
+          {"Exif.Nikon3.SerialNumber", "3004711"}},
+         true},
+        {"Canon", {{"Exif.Canon.OwnerName", "Jan"}, {"Exif.CanonCs.Macro", "1"}}, false},
+        {"SONY", {{"Exif.Sony1.Quality", "2"}, {"Exif.Sony1.Teleconverter", "0"}}, false},
+    };
+    for (const Case& c : cases) {
+        for (const char* ext : {"jpg", "tif"}) {
+            SCOPED_TRACE(std::string(c.make) + " " + ext);
+            ScratchDir dir;
+            const std::string camera = CameraJpeg(dir, c.make, c.tags);
+            const MakerNote before = ReadMakerNote(camera);
+            ASSERT_GE(before.tags.size(), 2u);
+            const MakerNote after = ReadMakerNote(Framed(dir, camera, ext));
+            EXPECT_EQ(after.tags, before.tags);
+            if (c.byteExact) {
+                EXPECT_EQ(after.bytes, before.bytes);
+            }
+        }
+    }
+}
+
+// Previews inside maker notes show the unframed photo: their bytes do not reach the result, and
+// Exiv2's preview manager, which knows where makers keep them, finds none there.
+TEST(PhotoMetadataSave, DropsMakerNotePreviews) {
+    ScratchDir dir;
+    const auto pixels = Picture();
+    const std::string small = dir.File("preview.jpg");
+    ASSERT_TRUE(SaveImage(small, {kWidth / 2, kHeight / 2, kWidth * 4, pixels.data()}).Ok());
+    const ByteVector jpeg = ReadAll(small);
+    // An Olympus note whose ThumbnailImage entry holds the preview, right after its IFD.
+    const std::uint32_t n = std::uint32_t(jpeg.size());
+    const std::string head("OLYMPUS\0II\3\0\1\0\0\1\7\0", 18);  // one entry: 0x0100, undefined
+    ByteVector olympus(head.begin(), head.end());
+    for (int shift : {0, 8, 16, 24}) olympus.push_back(std::uint8_t(n >> shift));
+    olympus.insert(olympus.end(), {30, 0, 0, 0, 0, 0, 0, 0});  // data at 30, no next IFD
+    olympus.insert(olympus.end(), jpeg.begin(), jpeg.end());
+    const std::pair<const char*, std::vector<std::pair<const char*, std::string>>> cases[] = {
+        {"NIKON CORPORATION",
+         {{"Exif.Nikon3.Version", "48 50 49 48"},
+          {"Exif.NikonPreview.JPEGInterchangeFormat", "0"},
+          {"Exif.NikonPreview.JPEGInterchangeFormatLength", std::to_string(jpeg.size())}}},
+        {"CASIO COMPUTER CO.,LTD.", {{"Exif.Casio2.PreviewImage", Decimal(jpeg)}}},
+        {"OLYMPUS OPTICAL CO.,LTD", {{"Exif.Olympus.ThumbnailImage", Decimal(jpeg)}}},
+        {"OLYMPUS IMAGING CORP.", {{"Exif.Photo.MakerNote", Decimal(olympus)}}},
+    };
+    const auto holdsPreview = [&](const std::string& path) {
+        const ByteVector file = ReadAll(path);
+        return std::search(file.begin(), file.end(), jpeg.begin(), jpeg.end()) != file.end();
+    };
+    for (const auto& [make, tags] : cases) {
+        SCOPED_TRACE(make);
+        const std::string camera = CameraJpeg(dir, make, tags, &jpeg);
+        ASSERT_TRUE(holdsPreview(camera));
+        for (const char* ext : {"jpg", "tif"}) {
+            const std::string framed = Framed(dir, camera, ext);
+            EXPECT_FALSE(holdsPreview(framed)) << ext;
+            auto image = Exiv2::ImageFactory::open(framed);
+            image->readMetadata();
+            EXPECT_TRUE(Exiv2::PreviewManager(*image).getPreviewProperties().empty()) << ext;
         }
     }
 }

@@ -431,9 +431,22 @@ class SmoothBlender {
         const BYTE* const mask = mask_;
         const i64 motifStride = motifStride_, maskStride = maskStride_;
         const float scale = 1.0f / (256.0f * float(fixedOffsets_.size()));
+        // The footprint's lowest motif row, relative to the centre's.
+        const i64 bottom = (reachY_[1] >> 24) + 1;
+        const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
         for (; count > 0; --count, x += dx, y += dy, target += 4) {
             std::uint32_t sum[4];
 #if LUMIVANE_HAVE_SSE2
+            {
+                // The rows further down in this strip read these motif and mask bytes next.
+                const i64 x0 = x >> 24, y0 = y >> 24;
+                const BYTE* m = motifTop - y0 * motifStride + 3 * x0 + motifAhead;
+                const BYTE* k = mask + y0 * maskStride + 3 * x0 + maskAhead;
+                __builtin_prefetch(m);
+                __builtin_prefetch(k);
+                __builtin_prefetch(m - bottom * motifStride);
+                __builtin_prefetch(k + bottom * maskStride);
+            }
             __m128i total = _mm_setzero_si128();
             for (const FixedOffset* o = first; o != end; ++o) {
                 const __m128i s =
@@ -518,9 +531,9 @@ class SmoothBlender {
     static void MixPart(float b, float g, float r, float m, float cover, BYTE* target) {
         const float w = cover * (255.0f - std::min(255.0f, m));
         const float keep = 255.0f - w;
+        // No term is negative, so the conversion's truncation is the floor.
         auto channel = [&](float motif, BYTE bitmap) {
-            const float v = std::floor((motif * w + float(bitmap) * keep) / 255.0f);
-            return BYTE(std::clamp(v, 0.0f, 255.0f));
+            return BYTE(std::min((motif * w + float(bitmap) * keep) / 255.0f, 255.0f));
         };
         target[0] = channel(b, target[0]);
         target[1] = channel(g, target[1]);

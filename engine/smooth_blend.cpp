@@ -436,7 +436,6 @@ class SmoothBlender {
         const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
         for (; count > 0; --count, x += dx, y += dy, target += 4) {
             std::uint32_t sum[4];
-#if LUMIVANE_HAVE_SSE2
             {
                 // The rows further down in this strip read these motif and mask bytes next.
                 const i64 x0 = x >> 24, y0 = y >> 24;
@@ -447,6 +446,7 @@ class SmoothBlender {
                 __builtin_prefetch(m - bottom * motifStride);
                 __builtin_prefetch(k + bottom * maskStride);
             }
+#if LUMIVANE_HAVE_SSE2
             __m128i total = _mm_setzero_si128();
             for (const FixedOffset* o = first; o != end; ++o) {
                 const __m128i s =
@@ -455,7 +455,6 @@ class SmoothBlender {
             }
             _mm_storeu_si128(reinterpret_cast<__m128i*>(sum), total);
 #else
-            (void)motifTop, (void)mask, (void)motifStride, (void)maskStride;
             sum[0] = sum[1] = sum[2] = sum[3] = 0;
             for (const FixedOffset* o = first; o != end; ++o) {
                 const Sample s = BilinearInside((x + o->x) >> 17, (y + o->y) >> 17);

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/blend_plan.h"
@@ -18,6 +20,9 @@ namespace lumivane {
 namespace {
 
 using i64 = std::int64_t;
+
+// The largest motif (256 MB joined with its mask) whose shrunk averages read a joined copy.
+constexpr i64 kMaxQuadPixels = i64(1) << 26;
 
 // Footprint samples per axis: a motif shrunk to 1 % still takes at most this many.
 constexpr int kMaxSamplesPerAxis = 200;
@@ -111,7 +116,12 @@ class SmoothBlender {
         const i64 px = i64(std::lround(-s_ * f_ * 2)), py = i64(std::lround(c_ * f_ * 2));
         motifAhead_ = -py * motifStride_ + 3 * px;
         maskAhead_ = py * maskStride_ + 3 * px;
+        quadAhead_ = py * p_.width + px;
     }
+
+    // The motif with its mask weight as the fourth byte of each pixel, picture row 0 first:
+    // the shrunk motif's averages then read a sample's four pixels as two words each.
+    void UseQuads(const std::uint32_t* quads) { quads_ = quads; }
 
     // Rows walked together in column strips, as the plain blend walks them: a turned motif is
     // read along slanted lines, and so the motif and mask rows a band touches stay in the cache.
@@ -336,29 +346,6 @@ class SmoothBlender {
         return s;
     }
 
-#if LUMIVANE_HAVE_SSE2
-    // The weighed sample at (x, y) in 2^-24 motif pixels, inside as for BilinearInside: its
-    // four pixels' words and mask weights straight into their lanes.
-    static __m128i SampleLanes(const BYTE* motifTop, i64 motifStride, const BYTE* mask,
-                               i64 maskStride, i64 x, i64 y) {
-        const i64 x0 = x >> 24, y0 = y >> 24;
-        const std::uint32_t fx = std::uint32_t(x >> 17) & 127, fy = std::uint32_t(y >> 17) & 127;
-        const BYTE* m0 = motifTop - y0 * motifStride + 3 * x0;
-        const BYTE* m1 = m0 - motifStride;
-        const BYTE* k0 = mask + y0 * maskStride + 3 * x0;
-        const BYTE* k1 = k0 + maskStride;
-        std::uint32_t tl, tr, bl, br;  // each with the next pixel's first byte on top
-        std::memcpy(&tl, m0, 4);
-        std::memcpy(&tr, m0 + 3, 4);
-        std::memcpy(&bl, m1, 4);
-        std::memcpy(&br, m1 + 3, 4);
-        const __m128i top = _mm_insert_epi16(_mm_insert_epi16(Lanes(tl, tr), k0[0], 3), k0[3], 7);
-        const __m128i bottom =
-            _mm_insert_epi16(_mm_insert_epi16(Lanes(bl, br), k1[0], 3), k1[3], 7);
-        return WeighLanes(top, bottom, fx, fy);
-    }
-#endif
-
     // BilinearInside and MixWhole for `count` pixels from (x, y) on in steps of (dx, dy), all
     // in 2^-24 motif pixels. With SSE2 the common unmasked pixel is weighed without its mask
     // weights, packed and stored as one word.
@@ -423,8 +410,12 @@ class SmoothBlender {
 #endif
 
     // The footprint averages of `count` fully covered pixels from (x, y) on in steps of
-    // (dx, dy), all in 2^-24 motif pixels: the same samples and sums as Average.
+    // (dx, dy), all in 2^-24 motif pixels: the same samples and sums as Average. With SSE2
+    // they read the joined motif and mask pixels where there was memory for them.
     void AverageWholeRow(i64 x, i64 y, i64 dx, i64 dy, i64 count, BYTE* target) const {
+#if LUMIVANE_HAVE_SSE2
+        if (quads_) return AverageWholeRowQuads(x, y, dx, dy, count, target);
+#endif
         const FixedOffset* const first = fixedOffsets_.data();
         const FixedOffset* const end = first + fixedOffsets_.size();
         const BYTE* const motifTop = motifTop_;
@@ -446,25 +437,49 @@ class SmoothBlender {
                 __builtin_prefetch(m - bottom * motifStride);
                 __builtin_prefetch(k + bottom * maskStride);
             }
-#if LUMIVANE_HAVE_SSE2
-            __m128i total = _mm_setzero_si128();
-            for (const FixedOffset* o = first; o != end; ++o) {
-                const __m128i s =
-                    SampleLanes(motifTop, motifStride, mask, maskStride, x + o->x, y + o->y);
-                total = _mm_add_epi32(total, _mm_srli_epi32(s, 6));  // kOne / 256
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(sum), total);
-#else
             sum[0] = sum[1] = sum[2] = sum[3] = 0;
             for (const FixedOffset* o = first; o != end; ++o) {
                 const Sample s = BilinearInside((x + o->x) >> 17, (y + o->y) >> 17);
                 for (int i = 0; i < 4; ++i) sum[i] += s.c[i] / (kOne / 256);
             }
-#endif
             MixPart(float(sum[0]) * scale, float(sum[1]) * scale, float(sum[2]) * scale,
                     float(sum[3]) * scale, 1.0f, target);
         }
     }
+
+#if LUMIVANE_HAVE_SSE2
+    // AverageWholeRow from the motif and mask pixels in one: the same sums.
+    void AverageWholeRowQuads(i64 x, i64 y, i64 dx, i64 dy, i64 count, BYTE* target) const {
+        const FixedOffset* const first = fixedOffsets_.data();
+        const FixedOffset* const end = first + fixedOffsets_.size();
+        const std::uint32_t* const quads = quads_;
+        const i64 stride = p_.width, ahead = quadAhead_;
+        const float scale = 1.0f / (256.0f * float(fixedOffsets_.size()));
+        const i64 bottom = ((reachY_[1] >> 24) + 1) * stride;
+        const __m128i zero = _mm_setzero_si128();
+        for (; count > 0; --count, x += dx, y += dy, target += 4) {
+            const std::uint32_t* centre = quads + (y >> 24) * stride + (x >> 24) + ahead;
+            __builtin_prefetch(centre);
+            __builtin_prefetch(centre + bottom);
+            __m128i total = _mm_setzero_si128();
+            for (const FixedOffset* o = first; o != end; ++o) {
+                const i64 sx = x + o->x, sy = y + o->y;
+                const std::uint32_t* q = quads + (sy >> 24) * stride + (sx >> 24);
+                const __m128i top =
+                    _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), zero);
+                const __m128i down = _mm_unpacklo_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + stride)), zero);
+                const __m128i s = WeighLanes(top, down, std::uint32_t(sx >> 17) & 127,
+                                             std::uint32_t(sy >> 17) & 127);
+                total = _mm_add_epi32(total, _mm_srli_epi32(s, 6));  // kOne / 256
+            }
+            std::uint32_t sum[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sum), total);
+            MixPart(float(sum[0]) * scale, float(sum[1]) * scale, float(sum[2]) * scale,
+                    float(sum[3]) * scale, 1.0f, target);
+        }
+    }
+#endif
 
     // The bilinear sample at (u, v), held inside the outermost pixel centres.
     Sample Bilinear(double u, double v) const {
@@ -553,7 +568,8 @@ class SmoothBlender {
     std::vector<Offset> offsets_;
     std::vector<FixedOffset> fixedOffsets_;
     i64 reachX_[2] = {0, 0}, reachY_[2] = {0, 0};  // the offsets' least and greatest
-    i64 motifAhead_ = 0, maskAhead_ = 0;
+    i64 motifAhead_ = 0, maskAhead_ = 0, quadAhead_ = 0;
+    const std::uint32_t* quads_ = nullptr;
 };
 
 }  // namespace
@@ -571,7 +587,34 @@ void DibRotxxxSmooth(const dib& di, const dib& mask, Surface& bit, long double w
     const i64 k1 = std::min<i64>(p.boxW + 2, bit.Width() - p.left);
     if (r0 >= r1 || k0 >= k1) return;
 
-    const SmoothBlender blender(p, di, mask, bit);
+    SmoothBlender blender(p, di, mask, bit);
+#if LUMIVANE_HAVE_SSE2
+    // Shrunk, each pixel weighs a grid of samples; with the motif and mask pixels joined they
+    // take two reads a sample instead of eight. Without the memory, or for a motif so large
+    // that the copy would weigh more than the motif, they read both.
+    std::unique_ptr<std::uint32_t[]> quads;
+    if (p.f > 1 && i64(p.width) * p.height <= kMaxQuadPixels) {
+        quads.reset(new (std::nothrow) std::uint32_t[std::size_t(p.width) * p.height]);
+        if (quads) {
+            const BYTE* motifTop = static_cast<const BYTE*>(di.poi) + i64(p.height - 1) * di.bytew;
+            const BYTE* maskRed = static_cast<const BYTE*>(mask.poi) + 2;
+            ForChunks(p.height, 64, i64(p.width) * p.height >= SplitThresholds::kSmoothBlend,
+                      [&](i64 begin, i64 end) {
+                          for (i64 y = begin; y < end; ++y) {
+                              // Motif picture row y is stored row height - 1 - y; the mask is
+                              // read by stored row y.
+                              const BYTE* m = motifTop - y * di.bytew;
+                              const BYTE* k = maskRed + y * mask.bytew;
+                              std::uint32_t* out = quads.get() + y * p.width;
+                              for (int x = 0; x < p.width; ++x, m += 3, k += 3)
+                                  out[x] = m[0] | std::uint32_t(m[1]) << 8 |
+                                           std::uint32_t(m[2]) << 16 | std::uint32_t(*k) << 24;
+                          }
+                      });
+            blender.UseQuads(quads.get());
+        }
+    }
+#endif
     ForChunks(r1 - r0, SmoothBlender::kBandRows,
               (r1 - r0) * (k1 - k0) >= SplitThresholds::kSmoothBlend,
               [&](i64 begin, i64 end) { blender.Rows(r0 + begin, r0 + end, k0, k1); });

@@ -590,8 +590,8 @@ void DibRotxxxSmooth(const dib& di, const dib& mask, Surface& bit, long double w
     SmoothBlender blender(p, di, mask, bit);
 #if LUMIVANE_HAVE_SSE2
     // Shrunk, each pixel weighs a grid of samples; with the motif and mask pixels joined they
-    // take two reads a sample instead of eight. Without the memory, or for a motif so large
-    // that the copy would weigh more than the motif, they read both.
+    // take two reads a sample instead of eight. Without the memory, or for a motif whose copy
+    // would take more than 256 MB, they read both as the portable form does.
     std::unique_ptr<std::uint32_t[]> quads;
     if (p.f > 1 && i64(p.width) * p.height <= kMaxQuadPixels) {
         quads.reset(new (std::nothrow) std::uint32_t[std::size_t(p.width) * p.height]);

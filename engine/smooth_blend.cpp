@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/blend_plan.h"
@@ -18,6 +20,9 @@ namespace lumivane {
 namespace {
 
 using i64 = std::int64_t;
+
+// The largest motif (256 MB joined with its mask) whose shrunk averages read a joined copy.
+constexpr i64 kMaxQuadPixels = i64(1) << 26;
 
 // Footprint samples per axis: a motif shrunk to 1 % still takes at most this many.
 constexpr int kMaxSamplesPerAxis = 200;
@@ -41,6 +46,34 @@ double EdgeCoverage(double d, double a, double b) {
 // so the weighed pixels of a row still fit signed 16-bit lanes (255 x 128 < 2^15).
 constexpr std::uint32_t kSteps = 128;
 constexpr std::uint32_t kOne = kSteps * kSteps;  // the weights of a bilinear sample sum to this
+
+#if LUMIVANE_HAVE_SSE2
+// The weights across a row for each fraction fx: 128 - fx for the left pixel's four lanes, fx for
+// the right one's; looked up rather than broadcast for every sample.
+struct AcrossWeights {
+    alignas(16) std::int16_t w[kSteps][8];
+};
+constexpr AcrossWeights MakeAcrossWeights() {
+    AcrossWeights a{};
+    for (std::uint32_t fx = 0; fx < kSteps; ++fx)
+        for (int i = 0; i < 8; ++i) a.w[fx][i] = std::int16_t(i < 4 ? kSteps - fx : fx);
+    return a;
+}
+constexpr AcrossWeights kAcross = MakeAcrossWeights();
+
+// The weights down a column for each fraction fy: 128 - fy for the top row, fy for the bottom
+// one, as pairs in four 32-bit lanes.
+struct DownWeights {
+    alignas(16) std::uint32_t w[kSteps][4];
+};
+constexpr DownWeights MakeDownWeights() {
+    DownWeights d{};
+    for (std::uint32_t fy = 0; fy < kSteps; ++fy)
+        for (int i = 0; i < 4; ++i) d.w[fy][i] = (kSteps - fy) | fy << 16;
+    return d;
+}
+constexpr DownWeights kDown = MakeDownWeights();
+#endif
 
 // Blue, green, red and mask weight of a bilinear sample, each times kOne.
 struct Sample {
@@ -67,7 +100,12 @@ class SmoothBlender {
         for (int j = 0; j < n; ++j) {
             for (int i = 0; i < n; ++i) {
                 const double oi = (i + 0.5) / n - 0.5, oj = (j + 0.5) / n - 0.5;
-                offsets_.push_back({(c_ * oi - s_ * oj) * f_, (s_ * oi + c_ * oj) * f_});
+                const Offset o{(c_ * oi - s_ * oj) * f_, (s_ * oi + c_ * oj) * f_};
+                offsets_.push_back(o);
+                const FixedOffset fo{std::llround(o.u * kFixed), std::llround(o.v * kFixed)};
+                fixedOffsets_.push_back(fo);
+                reachX_[0] = std::min(reachX_[0], fo.x), reachX_[1] = std::max(reachX_[1], fo.x);
+                reachY_[0] = std::min(reachY_[0], fo.y), reachY_[1] = std::max(reachY_[1], fo.y);
             }
         }
         SetPrefetch();
@@ -78,7 +116,12 @@ class SmoothBlender {
         const i64 px = i64(std::lround(-s_ * f_ * 2)), py = i64(std::lround(c_ * f_ * 2));
         motifAhead_ = -py * motifStride_ + 3 * px;
         maskAhead_ = py * maskStride_ + 3 * px;
+        quadAhead_ = py * p_.width + px;
     }
+
+    // The motif with its mask weight as the fourth byte of each pixel, picture row 0 first:
+    // the shrunk motif's averages then read a sample's four pixels as two words each.
+    void UseQuads(const std::uint32_t* quads) { quads_ = quads; }
 
     // Rows walked together in column strips, as the plain blend walks them: a turned motif is
     // read along slanted lines, and so the motif and mask rows a band touches stay in the cache.
@@ -108,6 +151,11 @@ class SmoothBlender {
     struct Offset {
         double u, v;
     };
+    // The same in 2^-24 motif pixels.
+    struct FixedOffset {
+        i64 x, y;
+    };
+    static constexpr double kFixed = 16777216.0;
 
     // One bitmap row's share of the box: the columns [from, to] whose pixel can touch the motif,
     // among them the fully covered ones [wholeFrom, wholeTo], and the source position of box
@@ -134,15 +182,14 @@ class SmoothBlender {
         run.from = std::max<i64>(k0, i64(std::floor(lo)) - 1);
         run.to = std::min<i64>(k1 - 1, i64(std::ceil(hi)) + 1);
         run.row = bit_.ScanLine(int(p_.top + r));
-        if (offsets_.size() == 1) {
-            double a = double(run.from), b = double(run.to);
-            const double low = std::max(inner_, 0.0);
-            Narrow(a, b, ua, run.uc, low, std::min(p_.width - 1 - inner_, p_.width - 1.0));
-            Narrow(a, b, va, run.vc, low, std::min(p_.height - 1 - inner_, p_.height - 1.0));
-            if (a <= b) {
-                run.wholeFrom = i64(std::ceil(a));
-                run.wholeTo = i64(std::floor(b));
-            }
+        // Fully covered; whether all samples lie inside is checked with the fixed-point steps.
+        double a = double(run.from), b = double(run.to);
+        const double low = std::max(inner_, 0.0);
+        Narrow(a, b, ua, run.uc, low, std::min(p_.width - 1 - inner_, p_.width - 1.0));
+        Narrow(a, b, va, run.vc, low, std::min(p_.height - 1 - inner_, p_.height - 1.0));
+        if (a <= b) {
+            run.wholeFrom = i64(std::ceil(a));
+            run.wholeTo = i64(std::floor(b));
         }
         if (run.wholeFrom > run.wholeTo) run.wholeFrom = run.to + 1, run.wholeTo = run.to;
         return run;
@@ -165,17 +212,17 @@ class SmoothBlender {
         for (i64 k = a; k <= b && k < run.wholeFrom; ++k) edgePixel(k);
         if (wholeFrom <= wholeTo) {
             // Positions in 2^-24 motif pixels, stepped: the error after a whole row stays far
-            // below a sample step. The fast path wants all four pixels of a sample in the motif
-            // and read as whole words, so its rows start below picture row 0 (stored last, where
-            // a word could reach past the memory) and stop above the last row and column; the
-            // pixels beyond take the edge path.
-            constexpr double kFixed = 16777216.0;
+            // below a sample step. The fast path wants all four pixels of every sample in the
+            // motif and read as whole words, so its samples start below picture row 0 (stored
+            // last, where a word could reach past the memory) and stop above the last row and
+            // column; the pixels beyond take the edge path.
             const i64 dx = std::llround(ua * kFixed), dy = std::llround(va * kFixed);
             const i64 maxX = i64(p_.width - 1) << 24, maxY = i64(p_.height - 1) << 24;
             auto position = [&](i64 k, i64& x, i64& y) {
                 x = std::llround((ua * double(wholeFrom) + run.uc) * kFixed) + (k - wholeFrom) * dx;
                 y = std::llround((va * double(wholeFrom) + run.vc) * kFixed) + (k - wholeFrom) * dy;
-                return x >= 0 && x < maxX && y >= (i64(1) << 24) && y < maxY;
+                return x + reachX_[0] >= 0 && x + reachX_[1] < maxX &&
+                       y + reachY_[0] >= (i64(1) << 24) && y + reachY_[1] < maxY;
             };
             // Positions are taken from wholeFrom on: both ends must fit with the same start.
             i64 x, y;
@@ -191,8 +238,12 @@ class SmoothBlender {
             // position() is linear in k: with both ends inside, every k between is.
             position(wholeFrom, x, y);
             BYTE* target = run.row + 4 * (p_.left + wholeFrom);
-            for (i64 k = wholeFrom; k <= wholeTo; ++k, x += dx, y += dy, target += 4)
-                BlendWhole(x >> (24 - 7), y >> (24 - 7), target);
+            if (wholeFrom <= wholeTo) {
+                if (fixedOffsets_.size() == 1)
+                    BlendWholeRow(x, y, dx, dy, wholeTo - wholeFrom + 1, target);
+                else
+                    AverageWholeRow(x, y, dx, dy, wholeTo - wholeFrom + 1, target);
+            }
         }
         for (i64 k = std::max(a, run.wholeTo + 1); k <= b; ++k) edgePixel(k);
     }
@@ -264,13 +315,12 @@ class SmoothBlender {
     // A top and a bottom pair of pixels in lanes weighed across by fx, then down by fy, in
     // 1/128: blue, green, red and weight as 32-bit sums.
     static __m128i WeighLanes(__m128i top, __m128i bottom, std::uint32_t fx, std::uint32_t fy) {
-        const __m128i across =
-            _mm_unpacklo_epi64(_mm_set1_epi16(short(kSteps - fx)), _mm_set1_epi16(short(fx)));
+        const __m128i across = _mm_load_si128(reinterpret_cast<const __m128i*>(kAcross.w[fx]));
         top = _mm_mullo_epi16(top, across);
         bottom = _mm_mullo_epi16(bottom, across);
         top = _mm_add_epi16(top, _mm_unpackhi_epi64(top, top));
         bottom = _mm_add_epi16(bottom, _mm_unpackhi_epi64(bottom, bottom));
-        const __m128i weighDown = _mm_set1_epi32(int((kSteps - fy) | fy << 16));
+        const __m128i weighDown = _mm_load_si128(reinterpret_cast<const __m128i*>(kDown.w[fy]));
         return _mm_madd_epi16(_mm_unpacklo_epi16(top, bottom), weighDown);
     }
 #endif
@@ -296,42 +346,140 @@ class SmoothBlender {
         return s;
     }
 
-    // BilinearInside and MixWhole in one; with SSE2 the mask weights go straight into their
-    // lanes and the common unmasked pixel is packed and stored as one word.
-    void BlendWhole(i64 x, i64 y, BYTE* target) const {
+    // BilinearInside and MixWhole for `count` pixels from (x, y) on in steps of (dx, dy), all
+    // in 2^-24 motif pixels. With SSE2 the common unmasked pixel is weighed without its mask
+    // weights, packed and stored as one word.
+    void BlendWholeRow(i64 x, i64 y, i64 dx, i64 dy, i64 count, BYTE* target) const {
+        // Locals: the stores through `target` could otherwise alias every member.
+        const BYTE* const motifTop = motifTop_;
+        const BYTE* const mask = mask_;
+        const i64 motifStride = motifStride_, maskStride = maskStride_;
+        const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
+        for (; count > 0; --count, x += dx, y += dy, target += 4) {
 #if LUMIVANE_HAVE_SSE2
-        const i64 x0 = x >> 7, y0 = y >> 7;
-        const std::uint32_t fx = std::uint32_t(x) & 127, fy = std::uint32_t(y) & 127;
-        const BYTE* m0 = motifTop_ - y0 * motifStride_ + 3 * x0;
-        const BYTE* m1 = m0 - motifStride_;
-        const BYTE* k0 = mask_ + y0 * maskStride_ + 3 * x0;
-        const BYTE* k1 = k0 + maskStride_;
-        __builtin_prefetch(m0 + motifAhead_);
-        __builtin_prefetch(k0 + maskAhead_);
-        std::uint32_t tl, tr, bl, br;  // each with the next pixel's first byte on top
-        std::memcpy(&tl, m0, 4);
-        std::memcpy(&tr, m0 + 3, 4);
-        std::memcpy(&bl, m1, 4);
-        std::memcpy(&br, m1 + 3, 4);
-        const __m128i top = _mm_insert_epi16(_mm_insert_epi16(Lanes(tl, tr), k0[0], 3), k0[3], 7);
-        const __m128i bottom =
-            _mm_insert_epi16(_mm_insert_epi16(Lanes(bl, br), k1[0], 3), k1[3], 7);
-        const __m128i sample = WeighLanes(top, bottom, fx, fy);
-        if (_mm_cvtsi128_si32(_mm_shuffle_epi32(sample, 0xFF)) == 0) {
-            // Mask weight 0: the sampled colour itself, its fourth byte 0.
-            __m128i q = _mm_srli_epi32(sample, 14);
-            q = _mm_packs_epi32(q, q);
-            const std::uint32_t out = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
-            std::memcpy(target, &out, 4);
-            return;
-        }
-        Sample s;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(s.c), sample);
-        MixWhole(s, target);
+            const i64 x0 = x >> 24, y0 = y >> 24;
+            const std::uint32_t fx = std::uint32_t(x >> 17) & 127;
+            const std::uint32_t fy = std::uint32_t(y >> 17) & 127;
+            const BYTE* m0 = motifTop - y0 * motifStride + 3 * x0;
+            const BYTE* k0 = mask + y0 * maskStride + 3 * x0;
+            __builtin_prefetch(m0 + motifAhead);
+            __builtin_prefetch(k0 + maskAhead);
+            std::uint32_t k0w, k1w;  // the first and the fourth byte: the two mask weights
+            std::memcpy(&k0w, k0, 4);
+            std::memcpy(&k1w, k0 + maskStride, 4);
+            std::uint32_t tl, tr, bl, br;  // each with the next pixel's first byte on top
+            std::memcpy(&tl, m0, 4);
+            std::memcpy(&tr, m0 + 3, 4);
+            std::memcpy(&bl, m0 - motifStride, 4);
+            std::memcpy(&br, m0 - motifStride + 3, 4);
+            __m128i top = Lanes(tl, tr), bottom = Lanes(bl, br);
+            if (((k0w | k1w) & 0xFF0000FFu) == 0) {
+                // Mask weight 0: the sampled colour itself; the weight lanes hold the next
+                // pixels' bytes and are dropped.
+                Store(WeighLanes(top, bottom, fx, fy), target);
+                continue;
+            }
+            top = _mm_insert_epi16(_mm_insert_epi16(top, int(k0w & 0xFF), 3), int(k0w >> 24), 7);
+            bottom =
+                _mm_insert_epi16(_mm_insert_epi16(bottom, int(k1w & 0xFF), 3), int(k1w >> 24), 7);
+            const __m128i sample = WeighLanes(top, bottom, fx, fy);
+            if (_mm_cvtsi128_si32(_mm_shuffle_epi32(sample, 0xFF)) == 0) {
+                Store(sample, target);
+                continue;
+            }
+            Sample s;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.c), sample);
+            MixWhole(s, target);
 #else
-        MixWhole(BilinearInside(x, y), target);
+            (void)motifTop, (void)mask, (void)motifStride, (void)maskStride;
+            (void)motifAhead, (void)maskAhead;
+            MixWhole(BilinearInside(x >> 17, y >> 17), target);
 #endif
+        }
     }
+
+#if LUMIVANE_HAVE_SSE2
+    // A sample's colour (times kOne) as a pixel, its fourth byte 0.
+    static void Store(__m128i sample, BYTE* target) {
+        __m128i q = _mm_srli_epi32(sample, 14);
+        q = _mm_packs_epi32(q, q);
+        const std::uint32_t out = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(q, q)));
+        const std::uint32_t pixel = out & 0x00FFFFFFu;
+        std::memcpy(target, &pixel, 4);
+    }
+#endif
+
+    // The footprint averages of `count` fully covered pixels from (x, y) on in steps of
+    // (dx, dy), all in 2^-24 motif pixels: the same samples and sums as Average. With SSE2
+    // they read the joined motif and mask pixels where there was memory for them.
+    void AverageWholeRow(i64 x, i64 y, i64 dx, i64 dy, i64 count, BYTE* target) const {
+#if LUMIVANE_HAVE_SSE2
+        if (quads_) return AverageWholeRowQuads(x, y, dx, dy, count, target);
+#endif
+        const FixedOffset* const first = fixedOffsets_.data();
+        const FixedOffset* const end = first + fixedOffsets_.size();
+        const BYTE* const motifTop = motifTop_;
+        const BYTE* const mask = mask_;
+        const i64 motifStride = motifStride_, maskStride = maskStride_;
+        const float scale = 1.0f / (256.0f * float(fixedOffsets_.size()));
+        // The footprint's lowest motif row, relative to the centre's.
+        const i64 bottom = (reachY_[1] >> 24) + 1;
+        const i64 motifAhead = motifAhead_, maskAhead = maskAhead_;
+        for (; count > 0; --count, x += dx, y += dy, target += 4) {
+            std::uint32_t sum[4];
+            {
+                // The rows further down in this strip read these motif and mask bytes next.
+                const i64 x0 = x >> 24, y0 = y >> 24;
+                const BYTE* m = motifTop - y0 * motifStride + 3 * x0 + motifAhead;
+                const BYTE* k = mask + y0 * maskStride + 3 * x0 + maskAhead;
+                __builtin_prefetch(m);
+                __builtin_prefetch(k);
+                __builtin_prefetch(m - bottom * motifStride);
+                __builtin_prefetch(k + bottom * maskStride);
+            }
+            sum[0] = sum[1] = sum[2] = sum[3] = 0;
+            for (const FixedOffset* o = first; o != end; ++o) {
+                const Sample s = BilinearInside((x + o->x) >> 17, (y + o->y) >> 17);
+                for (int i = 0; i < 4; ++i) sum[i] += s.c[i] / (kOne / 256);
+            }
+            MixPart(float(sum[0]) * scale, float(sum[1]) * scale, float(sum[2]) * scale,
+                    float(sum[3]) * scale, 1.0f, target);
+        }
+    }
+
+#if LUMIVANE_HAVE_SSE2
+    // AverageWholeRow from the motif and mask pixels in one: the same sums.
+    void AverageWholeRowQuads(i64 x, i64 y, i64 dx, i64 dy, i64 count, BYTE* target) const {
+        const FixedOffset* const first = fixedOffsets_.data();
+        const FixedOffset* const end = first + fixedOffsets_.size();
+        const std::uint32_t* const quads = quads_;
+        const i64 stride = p_.width, ahead = quadAhead_;
+        const float scale = 1.0f / (256.0f * float(fixedOffsets_.size()));
+        const i64 bottom = ((reachY_[1] >> 24) + 1) * stride;
+        const __m128i zero = _mm_setzero_si128();
+        for (; count > 0; --count, x += dx, y += dy, target += 4) {
+            const std::uint32_t* centre = quads + (y >> 24) * stride + (x >> 24) + ahead;
+            __builtin_prefetch(centre);
+            __builtin_prefetch(centre + bottom);
+            __m128i total = _mm_setzero_si128();
+            for (const FixedOffset* o = first; o != end; ++o) {
+                const i64 sx = x + o->x, sy = y + o->y;
+                const std::uint32_t* q = quads + (sy >> 24) * stride + (sx >> 24);
+                const __m128i top =
+                    _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), zero);
+                const __m128i down = _mm_unpacklo_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + stride)), zero);
+                const __m128i s = WeighLanes(top, down, std::uint32_t(sx >> 17) & 127,
+                                             std::uint32_t(sy >> 17) & 127);
+                total = _mm_add_epi32(total, _mm_srli_epi32(s, 6));  // kOne / 256
+            }
+            std::uint32_t sum[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sum), total);
+            MixPart(float(sum[0]) * scale, float(sum[1]) * scale, float(sum[2]) * scale,
+                    float(sum[3]) * scale, 1.0f, target);
+        }
+    }
+#endif
 
     // The bilinear sample at (u, v), held inside the outermost pixel centres.
     Sample Bilinear(double u, double v) const {
@@ -379,11 +527,12 @@ class SmoothBlender {
             target[1] = BYTE(s.c[1] / kOne);
             target[2] = BYTE(s.c[2] / kOne);
         } else if (m < 255 * kOne) {
-            // Below 2^53, so the double quotient is exact enough for its floor to be right.
+            // Whole numbers below 2^53: the quotient taken in two steps (kOne * kOne is 2^28)
+            // is the exact floor, as the double quotient was.
             const std::uint64_t take = 255 * kOne - m;
             auto channel = [&](std::uint64_t motif, BYTE bitmap) {
                 const std::uint64_t sum = motif * take + std::uint64_t(bitmap) * kOne * m;
-                return BYTE(std::floor(double(sum) / (255.0 * double(kOne) * double(kOne))));
+                return BYTE((sum >> 28) / 255);
             };
             target[0] = channel(s.c[0], target[0]);
             target[1] = channel(s.c[1], target[1]);
@@ -396,9 +545,9 @@ class SmoothBlender {
     static void MixPart(float b, float g, float r, float m, float cover, BYTE* target) {
         const float w = cover * (255.0f - std::min(255.0f, m));
         const float keep = 255.0f - w;
+        // No term is negative, so the conversion's truncation is the floor.
         auto channel = [&](float motif, BYTE bitmap) {
-            const float v = std::floor((motif * w + float(bitmap) * keep) / 255.0f);
-            return BYTE(std::clamp(v, 0.0f, 255.0f));
+            return BYTE(std::min((motif * w + float(bitmap) * keep) / 255.0f, 255.0f));
         };
         target[0] = channel(b, target[0]);
         target[1] = channel(g, target[1]);
@@ -417,7 +566,10 @@ class SmoothBlender {
     double reach_;              // beyond this distance from every edge a pixel is fully covered
     double inner_;              // the same distance as a source position from the first centre
     std::vector<Offset> offsets_;
-    i64 motifAhead_ = 0, maskAhead_ = 0;
+    std::vector<FixedOffset> fixedOffsets_;
+    i64 reachX_[2] = {0, 0}, reachY_[2] = {0, 0};  // the offsets' least and greatest
+    i64 motifAhead_ = 0, maskAhead_ = 0, quadAhead_ = 0;
+    const std::uint32_t* quads_ = nullptr;
 };
 
 }  // namespace
@@ -435,7 +587,34 @@ void DibRotxxxSmooth(const dib& di, const dib& mask, Surface& bit, long double w
     const i64 k1 = std::min<i64>(p.boxW + 2, bit.Width() - p.left);
     if (r0 >= r1 || k0 >= k1) return;
 
-    const SmoothBlender blender(p, di, mask, bit);
+    SmoothBlender blender(p, di, mask, bit);
+#if LUMIVANE_HAVE_SSE2
+    // Shrunk, each pixel weighs a grid of samples; with the motif and mask pixels joined they
+    // take two reads a sample instead of eight. Without the memory, or for a motif whose copy
+    // would take more than 256 MB, they read both as the portable form does.
+    std::unique_ptr<std::uint32_t[]> quads;
+    if (p.f > 1 && i64(p.width) * p.height <= kMaxQuadPixels) {
+        quads.reset(new (std::nothrow) std::uint32_t[std::size_t(p.width) * p.height]);
+        if (quads) {
+            const BYTE* motifTop = static_cast<const BYTE*>(di.poi) + i64(p.height - 1) * di.bytew;
+            const BYTE* maskRed = static_cast<const BYTE*>(mask.poi) + 2;
+            ForChunks(p.height, 64, i64(p.width) * p.height >= SplitThresholds::kSmoothBlend,
+                      [&](i64 begin, i64 end) {
+                          for (i64 y = begin; y < end; ++y) {
+                              // Motif picture row y is stored row height - 1 - y; the mask is
+                              // read by stored row y.
+                              const BYTE* m = motifTop - y * di.bytew;
+                              const BYTE* k = maskRed + y * mask.bytew;
+                              std::uint32_t* out = quads.get() + y * p.width;
+                              for (int x = 0; x < p.width; ++x, m += 3, k += 3)
+                                  out[x] = m[0] | std::uint32_t(m[1]) << 8 |
+                                           std::uint32_t(m[2]) << 16 | std::uint32_t(*k) << 24;
+                          }
+                      });
+            blender.UseQuads(quads.get());
+        }
+    }
+#endif
     ForChunks(r1 - r0, SmoothBlender::kBandRows,
               (r1 - r0) * (k1 - k0) >= SplitThresholds::kSmoothBlend,
               [&](i64 begin, i64 end) { blender.Rows(r0 + begin, r0 + end, k0, k1); });

@@ -214,6 +214,71 @@ TEST(SmoothBlend, TurnsAndScalesAsTheFootprintComputationDoes) {
     }
 }
 
+// Shrunk, the fully covered pixels step their footprint's samples in fixed point along the row:
+// long rows, and grids of 3 to 17 samples a side, against the same footprint mean.
+TEST(SmoothBlend, LongRowsAndEverySampleGridAverageTheFootprint) {
+    struct Case {
+        int w, h;
+        double angle;
+        int zoom;
+    };
+    const Case cases[] = {
+        {1201, 9, 0, 99}, {1201, 15, 0.3, 67}, {1001, 41, -3, 20}, {1201, 61, 1, 12}};
+    for (const Case& c : cases) {
+        Image motif(c.w, c.h), mask(c.w, c.h);
+        for (int y = 0; y < c.h; ++y) {
+            for (int x = 0; x < c.w; ++x) {
+                motif.At(x, y)[0] = BYTE(128 + 100 * std::sin(x * 0.6 + y * 0.3));
+                motif.At(x, y)[1] = BYTE(128 + 100 * std::cos(x * 0.05));
+                motif.At(x, y)[2] = BYTE(x * 255 / c.w);
+                // Unmasked, except for a ramp over the last third of the columns.
+                mask.At(x, y)[2] = BYTE(x < 2 * c.w / 3 ? 0 : (x * 5) % 256);
+            }
+        }
+        const int bitW = c.w * c.zoom / 100 + 8, bitH = c.h * c.zoom / 100 + 24;
+        Surface bit;
+        ASSERT_TRUE(bit.SetSize(bitW, bitH));
+        const BYTE old[3] = {0x20, 0x90, 0xF0};
+        for (int y = 0; y < bitH; ++y)
+            for (int x = 0; x < bitW; ++x) std::memcpy(bit.ScanLine(y) + 4 * x, old, 3);
+        DibRotxxxSmooth(motif.d, mask.d, bit, c.angle, 0, 0, c.zoom);
+        const auto plan = PlanBlend(motif.d, mask.d, bit, c.angle, 0, 0, c.zoom);
+        ASSERT_TRUE(plan);
+        const double s = double(plan->s), co = double(plan->c), f = double(plan->f);
+        int compared = 0;
+        for (int y = 0; y < bitH; ++y) {
+            for (int x = 0; x < bitW; ++x) {
+                constexpr int kN = 24;
+                double sum[4] = {0, 0, 0, 0};
+                bool inside = true;
+                for (int j = 0; j < kN && inside; ++j) {
+                    for (int i = 0; i < kN && inside; ++i) {
+                        const double dx = x - plan->left - plan->bcx + (i + 0.5) / kN - 0.5;
+                        const double dy = y - plan->top - plan->bcy + (j + 0.5) / kN - 0.5;
+                        const double u = (co * dx - s * dy) * f + plan->mcx;
+                        const double v = (s * dx + co * dy) * f + plan->mcy;
+                        inside = u > 1 && u < c.w - 2 && v > 1 && v < c.h - 2;
+                        for (int ch = 0; ch < 4; ++ch) sum[ch] += Bilinear(motif, mask, ch, u, v);
+                    }
+                }
+                // Only pixels the motif covers whole, away from its border.
+                if (!inside) continue;
+                const double weight = 255 - sum[3] / (kN * kN);
+                const BYTE* got = bit.ScanLine(y) + 4 * x;
+                for (int ch = 0; ch < 3; ++ch) {
+                    const double expected =
+                        (sum[ch] / (kN * kN) * weight + old[ch] * (255 - weight)) / 255;
+                    EXPECT_NEAR(got[ch], expected, 3.0)
+                        << c.w << "x" << c.h << " angle " << c.angle << " zoom " << c.zoom
+                        << " at (" << x << ", " << y << ") channel " << ch;
+                }
+                ++compared;
+            }
+        }
+        EXPECT_GT(compared, 300) << c.w << "x" << c.h << " zoom " << c.zoom;
+    }
+}
+
 // Tiny and thin motifs at any angle and zoom, shifted partly off the bitmap: nothing is read or
 // written out of place (the sanitizer build checks the reads), and pixels away from the box stay.
 TEST(SmoothBlend, TinyMotifsAtAnyAngleAndZoomStayInsideTheirBox) {

@@ -68,6 +68,11 @@ void LimitContext(heif_context* context) {
         limits->max_color_profile_size = std::uint32_t(kMaxMetadataBlock);
     }
 #else
+    // The library in use may be newer than these headers: 1.19.0 took the side limit for the
+    // number of pixels and would refuse every photo (our own check of the sizes stays).
+    if (heif_get_version_number_major() == 1 && heif_get_version_number_minor() == 19 &&
+        heif_get_version_number_maintenance() == 0)
+        return;
     heif_context_set_maximum_image_size_limit(context, kMaxImageSide);
 #endif
 }

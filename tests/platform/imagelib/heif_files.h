@@ -103,10 +103,10 @@ inline std::vector<std::uint8_t> HeifWithItems(const std::vector<HeifItem>& item
                                                const std::vector<std::uint8_t>& itemData = {},
                                                unsigned version = 1, unsigned baseSize = 0) {
     using lumivane::test::FileBuilder;
-    const auto box = [](const char* type, const FileBuilder& body, int version = -1) {
+    const auto box = [](const char* type, const FileBuilder& body, int fullBoxVersion = -1) {
         FileBuilder b;
-        b.u32be(std::uint32_t(8 + (version >= 0 ? 4 : 0) + body.bytes.size())).text(type);
-        if (version >= 0) b.u32be(std::uint32_t(version) << 24);
+        b.u32be(std::uint32_t(8 + (fullBoxVersion >= 0 ? 4 : 0) + body.bytes.size())).text(type);
+        if (fullBoxVersion >= 0) b.u32be(std::uint32_t(fullBoxVersion) << 24);
         return b.append(body.bytes);
     };
     FileBuilder iinf, iloc, meta;

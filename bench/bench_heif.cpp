@@ -1,5 +1,6 @@
 // Reading a phone-sized HEIC (4032 x 3024) against the look at its declared sizes that comes
-// before libheif reads it.
+// before libheif reads it; and that look at a hostile file whose 20,000 items each point at all
+// of its 4 MB of media data.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -50,8 +51,20 @@ void BM_HeifDeclaredSizes(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * std::int64_t(file.size()));
 }
 
+void BM_HeifDeclaredSizesItemsSpanningTheFile(benchmark::State& state) {
+    const std::vector<std::uint8_t> media(4 << 20);
+    const std::vector<imagelib_test::HeifItem> items(
+        20000,
+        {"hvc1", {{0, 0, {{0, imagelib_test::kHeifMediaData + std::uint32_t(media.size())}}}}});
+    const std::vector<std::uint8_t> file = imagelib_test::HeifWithItems(items, media);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(lumivane::HeifDeclaredSizes({file.data(), file.size()}));
+    state.SetBytesProcessed(state.iterations() * std::int64_t(file.size()));
+}
+
 BENCHMARK(BM_ReadHeic)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HeifDeclaredSizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HeifDeclaredSizesItemsSpanningTheFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

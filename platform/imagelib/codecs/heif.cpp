@@ -59,6 +59,31 @@ bool SizeAllowed(const HeifDeclaredSize& size, std::size_t fileSize) {
            FileCanHold(size.width, size.height, fileSize, kHeifPixelsPerByte);
 }
 
+// Our limits become libheif's own, so that nothing it reads or makes (a grid tile, a thumbnail,
+// a colour profile) goes beyond them either. Up to 1.18 it has a limit on the sides alone.
+void LimitContext(heif_context* context) {
+#if LIBHEIF_NUMERIC_VERSION >= ((1 << 24) | (19 << 16))
+    if (heif_security_limits* limits = heif_context_get_security_limits(context)) {
+        limits->max_image_size_pixels = std::uint64_t(kMaxImagePixels);
+        limits->max_color_profile_size = std::uint32_t(kMaxMetadataBlock);
+    }
+#else
+    // The library in use may be newer than these headers: 1.19.0 took the side limit for the
+    // number of pixels and would refuse every photo (our own check of the sizes stays).
+    if (heif_get_version_number_major() == 1 && heif_get_version_number_minor() == 19 &&
+        heif_get_version_number_maintenance() == 0)
+        return;
+    heif_context_set_maximum_image_size_limit(context, kMaxImageSide);
+#endif
+}
+
+// libheif reports a limit of its own that a file goes beyond as a failed allocation.
+ReadFailure FailureOf(const heif_error& error) {
+    if (error.subcode == heif_suberror_Security_limit_exceeded) return ReadFailure::TooLarge;
+    if (error.code == heif_error_Memory_allocation_error) return ReadFailure::OutOfMemory;
+    return ReadFailure::Damaged;
+}
+
 struct ContextDeleter {
     void operator()(heif_context* c) const { heif_context_free(c); }
 };
@@ -140,15 +165,10 @@ ReadResult DecodeHeif(Bytes file, const ReadOptions& options) {
         if (!SizeAllowed(size, file.size())) return Refused(ReadFailure::TooLarge);
     std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
     if (!context) return Refused(ReadFailure::OutOfMemory);
-    // libheif's own check, so that no item (a grid tile, a thumbnail) beyond our sides is made.
-    heif_context_set_maximum_image_size_limit(context.get(), kMaxImageSide);
+    LimitContext(context.get());
     const heif_error read = heif_context_read_from_memory_without_copy(context.get(), file.data(),
                                                                        file.size(), nullptr);
-    if (read.code == heif_error_Memory_allocation_error) return Refused(ReadFailure::OutOfMemory);
-    if (read.code != heif_error_Ok)
-        return Refused(read.subcode == heif_suberror_Security_limit_exceeded
-                           ? ReadFailure::TooLarge
-                           : ReadFailure::Damaged);
+    if (read.code != heif_error_Ok) return Refused(FailureOf(read));
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
         return Refused(ReadFailure::Damaged);
@@ -179,9 +199,7 @@ ReadResult DecodeHeif(Bytes file, const ReadOptions& options) {
     const heif_error decoded = heif_decode_image(
         handle.get(), &rawImage, heif_colorspace_RGB,
         alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, decoding.get());
-    if (decoded.code == heif_error_Memory_allocation_error)
-        return Refused(ReadFailure::OutOfMemory);
-    if (decoded.code != heif_error_Ok) return Refused(ReadFailure::Damaged);
+    if (decoded.code != heif_error_Ok) return Refused(FailureOf(decoded));
     std::unique_ptr<const heif_image, ImageDeleter> image(rawImage);
 
     const int w = heif_image_get_width(image.get(), heif_channel_interleaved);

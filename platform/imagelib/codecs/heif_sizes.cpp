@@ -1,5 +1,6 @@
 #include "platform/imagelib/codecs/heif_sizes.h"
 
+#include <algorithm>
 #include <map>
 
 #include "platform/imagelib/codecs/decode_util.h"
@@ -24,6 +25,7 @@ std::uint64_t ReadField(ByteReader& r, unsigned bytes) {
 struct Box {
     std::uint32_t type;
     Bytes body;
+    std::size_t header;  // its size and type fields
 };
 
 // The boxes `data` holds, one after another. Within a box every child must fit; at the top of
@@ -46,7 +48,7 @@ std::optional<std::vector<Box>> Boxes(Bytes data, bool topLevel) {
             if (!topLevel) return std::nullopt;
             size = data.size() - start;
         }
-        boxes.push_back({type, data.subspan(r.pos(), std::size_t(size) - header)});
+        boxes.push_back({type, data.subspan(r.pos(), std::size_t(size) - header), header});
         r.seek(start + std::size_t(size));
     }
     return boxes;
@@ -241,10 +243,16 @@ void ScanDerivedCanvas(std::uint32_t type, Bytes data, Sizes& sizes) {
 // libheif refuses more items, or an item in more pieces.
 constexpr std::uint32_t kMaxItems = 20000;
 constexpr unsigned kMaxExtents = 32;
+// A grid's or an overlay's canvas is given within the first bytes of its data (an overlay's
+// 32-bit sides follow its version, flags and fill colour).
+constexpr std::size_t kCanvasFieldsEnd = 2 + 8 + 2 * 4;
 
 struct Item {
     std::uint32_t type = 0;
-    unsigned method = 0;  // 0: in the file, 1: in the item data box
+    // libheif takes an item's first information entry and first location entry.
+    bool described = false;
+    bool located = false;
+    unsigned method = 0;  // 0: in the file, 1: in the item data box, 2: from other items
     std::uint64_t baseOffset = 0;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // offset, length
 };
@@ -260,12 +268,13 @@ bool ReadItemInfo(Bytes body, std::map<std::uint32_t, Item>& items) {
         ByteReader e(entry.body);
         const std::uint8_t entryVersion = e.u8();
         e.skip(3);
-        if (entryVersion < 2) continue;  // no item type: not a picture
-        const std::uint32_t id = entryVersion == 2 ? e.u16be() : e.u32be();
-        e.skip(2);  // protection index
-        const std::uint32_t type = e.u32be();
+        const std::uint32_t id = entryVersion > 2 ? e.u32be() : e.u16be();
+        e.skip(2);                                                     // protection index
+        const std::uint32_t type = entryVersion >= 2 ? e.u32be() : 0;  // older ones name none
         if (e.failed()) return false;
-        items[id].type = type;
+        Item& item = items[id];
+        if (!item.described) item.type = type;
+        item.described = true;
     }
     return true;
 }
@@ -284,38 +293,62 @@ bool ReadItemLocations(Bytes body, std::map<std::uint32_t, Item>& items) {
     if (count > kMaxItems) return false;
     for (std::uint32_t i = 0; i < count && !r.failed(); ++i) {
         Item& item = items[version < 2 ? r.u16be() : r.u32be()];
-        item.method = version >= 1 ? r.u16be() & 15 : 0;
+        const unsigned method = version >= 1 ? r.u16be() & 15 : 0;
         r.skip(2);  // data reference
-        item.baseOffset = ReadField(r, baseSize);
+        const std::uint64_t baseOffset = ReadField(r, baseSize);
         const unsigned extents = r.u16be();
         if (extents > kMaxExtents) return false;
-        item.extents.clear();
+        const bool first = !item.located;
+        if (first) item = {item.type, item.described, true, method, baseOffset, {}};
         for (unsigned e = 0; e < extents && !r.failed(); ++e) {
             if (version == 2) (void)ReadField(r, indexSize);
             const std::uint64_t offset = ReadField(r, offsetSize);
-            item.extents.emplace_back(offset, ReadField(r, lengthSize));
+            const std::uint64_t length = ReadField(r, lengthSize);
+            if (first) item.extents.emplace_back(offset, length);
         }
     }
     return !r.failed();
 }
 
-// The item's data joined from its extents: empty when libheif could not read it either (an
-// extent outside the file, a construction it does not know); nothing when the extents repeat
-// bytes into more than the whole file, which no picture's data does.
-std::optional<std::vector<std::uint8_t>> ItemData(const Item& item, Bytes file, Bytes idat) {
-    std::vector<std::uint8_t> data;
-    if (item.method > 1) return data;
-    const Bytes base = item.method == 0 ? file : idat;
-    for (const auto& [extentOffset, extentLength] : item.extents) {
-        const std::uint64_t offset = item.baseOffset + extentOffset;
-        if (offset < item.baseOffset || offset > base.size()) return std::vector<std::uint8_t>{};
-        const std::uint64_t length = extentLength == 0 ? base.size() - offset : extentLength;
-        if (length > base.size() - offset) return std::vector<std::uint8_t>{};
-        if (length > file.size() - data.size()) return std::nullopt;
-        data.insert(data.end(), base.begin() + std::ptrdiff_t(offset),
-                    base.begin() + std::ptrdiff_t(offset + length));
+// The pieces of the file that libheif joins into an item's data, in order; nothing when it
+// reads no data for the item (an extent outside the file, no item data box, a construction
+// method it does not know).
+std::optional<std::vector<Bytes>> ItemPieces(const Item& item, Bytes file,
+                                             const std::optional<Box>& idat) {
+    std::vector<Bytes> pieces;
+    for (const auto& [extentOffset, length] : item.extents) {
+        if (item.method == 0) {
+            if (item.baseOffset > file.size() || extentOffset > file.size() - item.baseOffset)
+                return std::nullopt;
+            const std::uint64_t offset = item.baseOffset + extentOffset;
+            if (length > file.size() - offset) return std::nullopt;
+            pieces.push_back(file.subspan(std::size_t(offset), std::size_t(length)));
+        } else if (item.method == 1 && idat) {
+            // libheif measures an extent against the item data box's size with its header, so
+            // an extent may run that far past the box's end; one that does not fit even so is
+            // left out, and the item's other extents are read on. The sum wraps as libheif's.
+            const std::uint64_t start = item.baseOffset + extentOffset;
+            const std::uint64_t size = idat->header + idat->body.size();
+            const std::size_t at = std::size_t(idat->body.data() - file.data());
+            if (length <= size && start <= size - length && start + length <= file.size() - at)
+                pieces.push_back(file.subspan(at + std::size_t(start), std::size_t(length)));
+        } else {
+            return std::nullopt;
+        }
     }
-    return data;
+    return pieces;
+}
+
+// The first `limit` bytes of the pieces joined: in place when there is one piece.
+Bytes Joined(const std::vector<Bytes>& pieces, std::size_t limit,
+             std::vector<std::uint8_t>& scratch) {
+    if (pieces.size() == 1) return pieces[0].first(std::min(limit, pieces[0].size()));
+    scratch.clear();
+    for (const Bytes piece : pieces) {
+        const std::size_t n = std::min(limit - scratch.size(), piece.size());
+        scratch.insert(scratch.end(), piece.begin(), piece.begin() + std::ptrdiff_t(n));
+    }
+    return Bytes(scratch.data(), scratch.size());
 }
 
 }  // namespace
@@ -333,16 +366,17 @@ std::optional<std::vector<HeifDeclaredSize>> HeifDeclaredSizes(Bytes file) {
     if (!children) return std::nullopt;
 
     // libheif reads the first item information, location and data box.
-    const auto first = [&](std::uint32_t type) -> std::optional<Bytes> {
+    const auto first = [&](std::uint32_t type) -> std::optional<Box> {
         for (const Box& box : *children)
-            if (box.type == type) return box.body;
+            if (box.type == type) return box;
         return std::nullopt;
     };
     std::map<std::uint32_t, Item> items;
     const auto iinf = first(FourCc("iinf")), iloc = first(FourCc("iloc"));
-    if ((iinf && !ReadItemInfo(*iinf, items)) || (iloc && !ReadItemLocations(*iloc, items)))
+    if ((iinf && !ReadItemInfo(iinf->body, items)) ||
+        (iloc && !ReadItemLocations(iloc->body, items)))
         return std::nullopt;
-    const Bytes idat = first(FourCc("idat")).value_or(Bytes{});
+    const auto idat = first(FourCc("idat"));
 
     Sizes sizes;
     for (const Box& box : *children) {
@@ -369,17 +403,29 @@ std::optional<std::vector<HeifDeclaredSize>> HeifDeclaredSizes(Bytes file) {
         }
     }
 
+    // The coded data libheif hands to a decoder is walked unit by unit, and all items together
+    // get the file's size for it: items that repeat the file's bytes (each of them pointing at
+    // the whole file, say) are no picture, and would make the walk take quadratic time.
+    std::uint64_t budget = file.size();
+    std::vector<std::uint8_t> scratch;
     for (const auto& [id, item] : items) {
         const bool derived = item.type == FourCc("grid") || item.type == FourCc("iovl");
         const bool hevc = item.type == FourCc("hvc1");
         const bool av1 = item.type == FourCc("av01");
         if (!derived && !hevc && !av1) continue;
-        const auto data = ItemData(item, file, idat);
-        if (!data) return std::nullopt;
-        const Bytes bytes(data->data(), data->size());
-        if (derived) ScanDerivedCanvas(item.type, bytes, sizes);
-        if (hevc) ScanHevcUnits(bytes, sizes);
-        if (av1) ScanAv1Units(bytes, sizes);
+        const auto pieces = ItemPieces(item, file, idat);
+        if (!pieces) continue;
+        if (derived) {
+            ScanDerivedCanvas(item.type, Joined(*pieces, kCanvasFieldsEnd, scratch), sizes);
+            continue;
+        }
+        std::uint64_t size = 0;
+        for (const Bytes piece : *pieces) size += piece.size();
+        if (size > budget) return std::nullopt;
+        budget -= size;
+        const Bytes data = Joined(*pieces, std::size_t(size), scratch);
+        if (hevc) ScanHevcUnits(data, sizes);
+        if (av1) ScanAv1Units(data, sizes);
     }
     return sizes;
 }

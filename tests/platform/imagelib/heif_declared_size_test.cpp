@@ -3,12 +3,16 @@
 // parameter set or an AV1 sequence header, in the configuration box or in the coded data. The
 // files are written here from the container and codec syntax, so no encoder is needed.
 #include <gtest/gtest.h>
+#include <libheif/heif.h>
 
+#include <algorithm>
 #include <bit>
 #include <string>
 #include <string_view>
 
+#include "platform/imagelib/codecs/heif_sizes.h"
 #include "platform/imagelib/read_image.h"
+#include "tests/platform/imagelib/heif_files.h"
 #include "tests/support/file_builder.h"
 
 namespace lumivane::test {
@@ -160,6 +164,73 @@ TEST(HeifDeclaredSizes, AFrameOrCanvasTheFileCannotHoldIsRefusedBeforeDecoding) 
             // The small ones are no pictures either, but only the large ones are too large.
             EXPECT_EQ(read.failure == ReadFailure::TooLarge, large) << what;
         }
+    }
+}
+
+// The Exif item's data as libheif reads it, which it reads as it reads a grid's.
+ByteVector LibheifExif(const ByteVector& file) {
+    ByteVector data;
+    heif_context* context = heif_context_alloc();
+    heif_image_handle* handle = nullptr;
+    heif_item_id id = 0;
+    if (heif_context_read_from_memory_without_copy(context, file.data(), file.size(), nullptr)
+                .code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
+        heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) == 1) {
+        data.resize(heif_image_handle_get_metadata_size(handle, id));
+        if (heif_image_handle_get_metadata(handle, id, data.data()).code != heif_error_Ok)
+            data.clear();
+    }
+    if (handle) heif_image_handle_release(handle);
+    heif_context_free(context);
+    return data;
+}
+
+TEST(HeifDeclaredSizes, AGridCanvasIsReadWhereLibheifReadsIt) {
+    using Locations = std::vector<imagelib_test::HeifLocation>;
+    constexpr std::uint32_t m = imagelib_test::kHeifMediaData;
+    const struct {
+        unsigned version, baseSize;
+        Locations locations;  // the grid's, and the same for an Exif item
+        bool libheifReads;    // at least a grid's 8 bytes
+    } layouts[] = {
+        {0, 4, {{0, m, {{0, 8}}}}, true},
+        {1, 0, {{0, 0, {{m + 2, 0}, {m + 2, 3}, {m + 9, 9}}}}, true},  // empty, and split
+        {1, 0, {{0, 0, {{1 << 20, 8}}}}, false},                       // past the file's end
+        {1, 0, {{1, 0, {{36, 8}}}}, true},                   // past the item data box's end
+        {1, 4, {{1, 2, {{40, 8}, {4, 8}}}}, true},           // an extent too far is left out
+        {2, 8, {{1, ~std::uint64_t(0), {{5, 8}}}}, true},    // the offsets' sum wraps
+        {1, 0, {{1, 0, {{4, 8}}}, {1, 0, {{0, 8}}}}, true},  // the first entry counts
+        {1, 0, {{2, 0, {{0, 8}}}}, false},                   // from other items: read by none
+    };
+    ByteVector data;  // even bytes throughout: 16-bit sides wherever the descriptor starts
+    for (unsigned i = 0; i < 40; ++i) data.push_back(std::uint8_t(0x10 + 2 * i));
+    for (const auto& layout : layouts) {
+        const std::string what = "layout " + std::to_string(&layout - layouts);
+        const ByteVector file =
+            imagelib_test::HeifWithItems({{"grid", layout.locations}, {"Exif", layout.locations}},
+                                         data, data, layout.version, layout.baseSize);
+        const ByteVector read = LibheifExif(file);
+        ASSERT_EQ(read.size() >= 8, layout.libheifReads) << what;
+        const auto sizes = HeifDeclaredSizes(Bytes(file.data(), file.size()));
+        ASSERT_TRUE(sizes) << what;
+        if (read.size() < 8) continue;
+        const std::int64_t width = read[4] << 8 | read[5], height = read[6] << 8 | read[7];
+        EXPECT_TRUE(std::any_of(
+            sizes->begin(), sizes->end(),
+            [&](const HeifDeclaredSize& s) { return s.width == width && s.height == height; }))
+            << what << ": " << width << " x " << height;
+    }
+}
+
+TEST(HeifDeclaredSizes, ItemsThatEachSpanTheWholeFileAreRefused) {
+    // 20,000 items over 4 MB: walked one by one, their data would be 80 GB.
+    const ByteVector data(4 << 20);
+    for (const unsigned count : {1u, 20000u}) {
+        const std::vector<imagelib_test::HeifItem> items(
+            count, {"hvc1", {{0, 0, {{0, imagelib_test::kHeifMediaData + (4u << 20)}}}}});
+        const ByteVector file = imagelib_test::HeifWithItems(items, data);
+        EXPECT_EQ(HeifDeclaredSizes(Bytes(file.data(), file.size())).has_value(), count == 1);
     }
 }
 

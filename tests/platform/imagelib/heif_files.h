@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#include "tests/support/file_builder.h"
 
 namespace imagelib_test {
 
@@ -77,6 +80,70 @@ inline std::vector<std::uint8_t> MakeHeif(const HeifRecipe& recipe) {
     if (encoder) heif_encoder_release(encoder);
     heif_context_free(context);
     return file;
+}
+
+// An entry of the item location box: in the file (method 0) or in the item data box (1).
+struct HeifLocation {
+    unsigned method = 0;
+    std::uint64_t base = 0;                                        // base offset
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> extents;  // offset, length
+};
+struct HeifItem {
+    const char* type;
+    std::vector<HeifLocation> locations;
+};
+// The media data follows the file type box: its data starts at this offset.
+constexpr std::uint32_t kHeifMediaData = 32;
+
+// A HEIF of items numbered from 1 (the first is the primary one, 8 x 8, and the second
+// describes it) with the given media data and item data, and an item location box of `version`
+// with base offsets of `baseSize` bytes; written from the container syntax.
+inline std::vector<std::uint8_t> HeifWithItems(const std::vector<HeifItem>& items,
+                                               const std::vector<std::uint8_t>& media,
+                                               const std::vector<std::uint8_t>& itemData = {},
+                                               unsigned version = 1, unsigned baseSize = 0) {
+    using lumivane::test::FileBuilder;
+    const auto box = [](const char* type, const FileBuilder& body, int fullBoxVersion = -1) {
+        FileBuilder b;
+        b.u32be(std::uint32_t(8 + (fullBoxVersion >= 0 ? 4 : 0) + body.bytes.size())).text(type);
+        if (fullBoxVersion >= 0) b.u32be(std::uint32_t(fullBoxVersion) << 24);
+        return b.append(body.bytes);
+    };
+    FileBuilder iinf, iloc, meta;
+    const auto u32orU16 = [&](std::uint32_t v, bool wide) { wide ? iloc.u32be(v) : iloc.u16be(v); };
+    std::uint32_t entries = 0;
+    for (const HeifItem& item : items) entries += std::uint32_t(item.locations.size());
+    iinf.u16be(unsigned(items.size()));
+    iloc.u8(0x44).u8(baseSize << 4 | (version == 2 ? 4 : 0));  // 4-byte extents; v2: indices
+    u32orU16(entries, version >= 2);
+    for (unsigned id = 1; id <= items.size(); ++id) {
+        iinf.append(
+            box("infe", FileBuilder().u16be(id).u16be(0).text(items[id - 1].type).u8(0), 2).bytes);
+        for (const HeifLocation& at : items[id - 1].locations) {
+            u32orU16(id, version >= 2);
+            if (version >= 1) iloc.u16be(at.method);
+            iloc.u16be(0);  // data reference
+            if (baseSize == 8) iloc.u32be(std::uint32_t(at.base >> 32));
+            if (baseSize >= 4) iloc.u32be(std::uint32_t(at.base));
+            iloc.u16be(unsigned(at.extents.size()));
+            for (const auto& [offset, length] : at.extents)
+                iloc.append(
+                    FileBuilder().fill(version == 2 ? 4 : 0).u32be(offset).u32be(length).bytes);
+        }
+    }
+    const FileBuilder ispe = box("ispe", FileBuilder().u32be(8).u32be(8), 0);
+    const FileBuilder ipma = box("ipma", FileBuilder().u32be(1).u16be(1).u8(1).u8(0x81), 0);
+    meta.append(box("hdlr", FileBuilder().u32be(0).text("pict").fill(13), 0).bytes);
+    meta.append(box("pitm", FileBuilder().u16be(1), 0).bytes);
+    meta.append(box("iinf", iinf, 0).bytes)
+        .append(box("idat", FileBuilder().append(itemData)).bytes);
+    meta.append(box("iloc", iloc, int(version)).bytes);
+    meta.append(box("iref", box("cdsc", FileBuilder().u16be(2).u16be(1).u16be(1)), 0).bytes);
+    meta.append(
+        box("iprp", FileBuilder().append(box("ipco", ispe).bytes).append(ipma.bytes)).bytes);
+    FileBuilder file = box("ftyp", FileBuilder().text("heic").u32be(0).text("mif1heic"));
+    file.append(box("mdat", FileBuilder().append(media)).bytes);
+    return file.append(box("meta", meta, 0).bytes).bytes;
 }
 
 }  // namespace imagelib_test

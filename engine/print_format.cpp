@@ -31,10 +31,10 @@ void TurnFactors(long double angle, long double& c, long double& s) {
     }
 }
 
-constexpr std::int64_t Cm(int n) {
+constexpr std::int64_t CmUm(int n) {
     return std::int64_t(n) * 10000;
 }
-constexpr std::int64_t In(int n) {
+constexpr std::int64_t InUm(int n) {
     return std::int64_t(n) * kUmPerInch;
 }
 
@@ -42,17 +42,33 @@ constexpr std::int64_t In(int n) {
 
 const std::vector<PaperPreset>& PaperPresets() {
     static const std::vector<PaperPreset> presets{
-        {"9 × 13 cm", Cm(9), Cm(13)},   {"10 × 15 cm", Cm(10), Cm(15)},
-        {"13 × 18 cm", Cm(13), Cm(18)}, {"15 × 20 cm", Cm(15), Cm(20)},
-        {"20 × 30 cm", Cm(20), Cm(30)}, {"30 × 40 cm", Cm(30), Cm(40)},
-        {"30 × 45 cm", Cm(30), Cm(45)}, {"40 × 60 cm", Cm(40), Cm(60)},
-        {"A5", 148000, 210000},         {"A4", 210000, 297000},
-        {"A3", 297000, 420000},         {"4 × 6 in", In(4), In(6)},
-        {"5 × 7 in", In(5), In(7)},     {"8 × 10 in", In(8), In(10)},
-        {"11 × 14 in", In(11), In(14)}, {"20 × 20 cm", Cm(20), Cm(20)},
-        {"30 × 30 cm", Cm(30), Cm(30)},
+        {"9 × 13 cm", CmUm(9), CmUm(13), PaperUnit::Cm},
+        {"10 × 15 cm", CmUm(10), CmUm(15), PaperUnit::Cm},
+        {"13 × 18 cm", CmUm(13), CmUm(18), PaperUnit::Cm},
+        {"15 × 20 cm", CmUm(15), CmUm(20), PaperUnit::Cm},
+        {"20 × 30 cm", CmUm(20), CmUm(30), PaperUnit::Cm},
+        {"30 × 40 cm", CmUm(30), CmUm(40), PaperUnit::Cm},
+        {"30 × 45 cm", CmUm(30), CmUm(45), PaperUnit::Cm},
+        {"40 × 60 cm", CmUm(40), CmUm(60), PaperUnit::Cm},
+        {"A5", 148000, 210000, PaperUnit::Mm},
+        {"A4", 210000, 297000, PaperUnit::Mm},
+        {"A3", 297000, 420000, PaperUnit::Mm},
+        {"4 × 6 in", InUm(4), InUm(6), PaperUnit::In},
+        {"5 × 7 in", InUm(5), InUm(7), PaperUnit::In},
+        {"8 × 10 in", InUm(8), InUm(10), PaperUnit::In},
+        {"11 × 14 in", InUm(11), InUm(14), PaperUnit::In},
+        {"20 × 20 cm", CmUm(20), CmUm(20), PaperUnit::Cm},
+        {"30 × 30 cm", CmUm(30), CmUm(30), PaperUnit::Cm},
     };
     return presets;
+}
+
+const PaperPreset* FindPreset(std::int64_t w, std::int64_t h, PaperUnit unit) {
+    for (const PaperPreset& p : PaperPresets()) {
+        if (p.unit != unit) continue;
+        if ((p.widthUm == w && p.heightUm == h) || (p.widthUm == h && p.heightUm == w)) return &p;
+    }
+    return nullptr;
 }
 
 std::int64_t PrintPixels(std::int64_t micrometres, int dpi) {

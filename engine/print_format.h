@@ -13,6 +13,8 @@
 namespace lumivane {
 
 enum class PaperOrientation { AsPhoto, Portrait, Landscape };
+// How the size was given; only for showing it again.
+enum class PaperUnit { Mm, Cm, In };
 
 struct PrintFormat {
     std::int64_t widthUm = 100000;  // paper as named (10 x 15 cm: 10 cm wide)
@@ -23,6 +25,7 @@ struct PrintFormat {
     std::int64_t borderBottomUm = 0;
     bool fill = false;  // false: the motif fits the window ("einpassen"); true: fills it ("füllen")
     PaperOrientation orientation = PaperOrientation::AsPhoto;
+    PaperUnit unit = PaperUnit::Cm;
 
     bool operator==(const PrintFormat&) const = default;
 };
@@ -36,8 +39,11 @@ constexpr std::int64_t kMaxPaperUm = 10'000'000;  // 10 m
 struct PaperPreset {
     const char* name;  // as shown and as the warning names it: "10 × 15 cm", "A4", "4 × 6 in"
     std::int64_t widthUm, heightUm;
+    PaperUnit unit;
 };
 const std::vector<PaperPreset>& PaperPresets();
+// A preset of this size (either way round) and unit, or nothing.
+const PaperPreset* FindPreset(std::int64_t widthUm, std::int64_t heightUm, PaperUnit unit);
 
 // round(length / 25.4 mm x dpi), halves up, in whole numbers.
 std::int64_t PrintPixels(std::int64_t micrometres, int dpi);

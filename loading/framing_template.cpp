@@ -334,6 +334,7 @@ void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
                   t.feather ? *t.feather : PresetFeatherWidth(DibWidth(images.di)));
     host.SetSwitches(t.backgroundCheck, t.roundMask, t.fillColor);
     host.SetSmooth(t.smooth);
+    host.SetPrintFormat(t.print);
     host.SetValue(Field::MaskRadiusEd, t.radius);
     if (t.backgroundZoom) host.SetValue(Field::ZoomEd, *t.backgroundZoom);
     if (t.marginX) host.SetValue(Field::AdditionalEd, *t.marginX);

@@ -20,9 +20,13 @@ const std::array<FieldSpec, kFieldCount> kSpecs = {{
 
 }  // namespace
 
-const FieldSpec& SpecOf(Field field) { return kSpecs[std::size_t(field)]; }
+const FieldSpec& SpecOf(Field field) {
+    return kSpecs[std::size_t(field)];
+}
 
-const std::array<FieldSpec, kFieldCount>& AllFieldSpecs() { return kSpecs; }
+const std::array<FieldSpec, kFieldCount>& AllFieldSpecs() {
+    return kSpecs;
+}
 
 long double StoreFieldValue(const FieldSpec& info, long double x) {
     if (x < info.minValue) x = info.minValue;
@@ -54,6 +58,14 @@ CompositionParams CompositionValues(const Parameters& p) {
     c.fillColor = p.fillColor;
     c.smooth = p.smooth;
     return c;
+}
+
+CompositionParams CompositionValues(const Parameters& p, int backgroundWidth, int backgroundHeight,
+                                    int motifWidth, int motifHeight) {
+    const CompositionParams c = CompositionValues(p);
+    if (!p.print) return c;
+    return FitPrint(*p.print, c, p.backgroundCheck ? backgroundWidth : 0,
+                    p.backgroundCheck ? backgroundHeight : 0, motifWidth, motifHeight);
 }
 
 }  // namespace lumivane

@@ -571,6 +571,7 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
         outcome.warning = LowResolutionWarning(*design.print, session.CompositionValues().zoom2Ed);
     SaveOptions save;
     save.quality = o.quality;
+    if (design.print) save.dpi = design.print->dpi;
     if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     const SaveResult saved = SavePicture(session.picture(), target.string(), save);
     if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);

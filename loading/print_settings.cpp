@@ -8,18 +8,6 @@ namespace lumivane {
 
 namespace {
 
-std::int64_t UmPer(PaperUnit unit) {
-    switch (unit) {
-        case PaperUnit::Mm:
-            return 1000;
-        case PaperUnit::In:
-            return 25400;
-        case PaperUnit::Cm:
-            break;
-    }
-    return 10000;
-}
-
 // Lower case, without spaces, "×" as "x", a decimal comma as a point.
 std::string Normalised(const std::string& text) {
     std::string s;
@@ -66,6 +54,18 @@ std::optional<std::int64_t> ParseLength(const std::string& s, std::int64_t umPer
 
 }  // namespace
 
+std::int64_t MicrometresPer(PaperUnit unit) {
+    switch (unit) {
+        case PaperUnit::Mm:
+            return 1000;
+        case PaperUnit::In:
+            return 25400;
+        case PaperUnit::Cm:
+            break;
+    }
+    return 10000;
+}
+
 const char* UnitName(PaperUnit unit) {
     switch (unit) {
         case PaperUnit::Mm:
@@ -95,8 +95,8 @@ bool ParsePaper(const std::string& text, PrintFormat& format) {
         const std::string size = s.substr(0, s.size() - name.size());
         const std::size_t x = size.find('x');
         if (x == std::string::npos) return false;
-        const auto w = ParseLength(size.substr(0, x), UmPer(unit));
-        const auto h = ParseLength(size.substr(x + 1), UmPer(unit));
+        const auto w = ParseLength(size.substr(0, x), MicrometresPer(unit));
+        const auto h = ParseLength(size.substr(x + 1), MicrometresPer(unit));
         if (!w || !h || *w == 0 || *h == 0) return false;
         format.widthUm = *w;
         format.heightUm = *h;
@@ -112,7 +112,7 @@ std::optional<std::int64_t> ParseMillimetres(const std::string& text) {
 
 std::string LengthInUnit(std::int64_t um, PaperUnit unit) {
     // To a hundredth of the unit, the finest anyone types.
-    const std::int64_t per = UmPer(unit);
+    const std::int64_t per = MicrometresPer(unit);
     const std::int64_t hundredths = (um * 100 * 2 + per) / (2 * per);
     std::string s = std::to_string(hundredths / 100);
     const int rest = static_cast<int>(hundredths % 100);

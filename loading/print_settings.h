@@ -24,6 +24,7 @@ std::string PaperName(const PrintFormat& format);
 // A length in the format's unit, with a decimal comma and no trailing zeros: "18,5".
 std::string LengthInUnit(std::int64_t micrometres, PaperUnit unit);
 const char* UnitName(PaperUnit unit);  // "mm", "cm", "in"
+std::int64_t MicrometresPer(PaperUnit unit);
 
 // Whether the borders leave a window on the paper in either orientation.
 bool BordersFit(const PrintFormat& format);

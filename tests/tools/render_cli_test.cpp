@@ -152,8 +152,6 @@ TEST_F(RenderCli, PrintFormatGivesThePapersPixelsAndWarnsAboutASmallPhoto) {
               std::pair(504, 360));
     EXPECT_EQ(size({"--print", "200x300mm", "--dpi", "72", "--no-background"}),
               std::pair(850, 567));
-    EXPECT_EQ(size({"--print", "A4", "--dpi", "72", "--paper-orientation", "hoch"}),
-              std::pair(595, 842));
 }
 
 // A hard-edged motif turned by 30 degrees: plainly every pixel is motif or frame, smoothly the

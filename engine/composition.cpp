@@ -138,8 +138,8 @@ bool ComposePicture(const CompositionParams& params, const CompositionLayout& la
             } else {
                 bit.Fill(params.fillColor);
             }
-            DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd), false,
-                            SRCCOPY);
+            DrawDibToDevice(dc, x, y, w, h, bkgnd, 0, 0, DibWidth(bkgnd), DibHeight(bkgnd),
+                            false, SRCCOPY);
         }
         DeleteDC(dc);
     } else {

@@ -12,15 +12,15 @@ namespace lumivane {
 
 // The values the render reads from the window's controls (whole numbers, read as typed).
 struct CompositionParams {
-    long double zoomEd = 100;       // background scale, percent
-    long double zoom2Ed = 100;      // motif scale, percent
-    long double rotEd = 5;          // motif rotation, degrees
-    long double additionalEd = 0;   // extra pixels left and right
-    long double additionalYED = 0;  // extra pixels top and bottom
-    long double zoomOutEd = 100;    // preview zoom, percent
-    bool backgroundCheck = true;    // draw the background and let its size count
-    COLORREF fillColor = 0xFFFFFF;  // colour of everything the background does not cover
-    bool smooth = false;            // high quality: interpolated turning and scaling
+    long double zoomEd = 100;        // background scale, percent
+    long double zoom2Ed = 100;       // motif scale, percent
+    long double rotEd = 5;           // motif rotation, degrees
+    long double additionalEd = 0;    // extra pixels left and right
+    long double additionalYED = 0;   // extra pixels top and bottom
+    long double zoomOutEd = 100;     // preview zoom, percent
+    bool backgroundCheck = true;     // draw the background and let its size count
+    COLORREF fillColor = 0xFFFFFF;   // colour of everything the background does not cover
+    bool smooth = false;             // high quality: interpolated turning and scaling
     // Only a print format sets these: the motif's shift from the centre, and the window inside
     // the paper's borders at which the motif is cut.
     int motifShiftX = 0, motifShiftY = 0;

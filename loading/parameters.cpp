@@ -20,13 +20,9 @@ const std::array<FieldSpec, kFieldCount> kSpecs = {{
 
 }  // namespace
 
-const FieldSpec& SpecOf(Field field) {
-    return kSpecs[std::size_t(field)];
-}
+const FieldSpec& SpecOf(Field field) { return kSpecs[std::size_t(field)]; }
 
-const std::array<FieldSpec, kFieldCount>& AllFieldSpecs() {
-    return kSpecs;
-}
+const std::array<FieldSpec, kFieldCount>& AllFieldSpecs() { return kSpecs; }
 
 long double StoreFieldValue(const FieldSpec& info, long double x) {
     if (x < info.minValue) x = info.minValue;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/BusyCursor.h"
+#include "app/PrintFormatDialog.h"
 
 namespace lumivane {
 
@@ -59,6 +60,15 @@ std::optional<SaveChoice> QtInteraction::SaveFile(QWidget* owner, const QString&
     if (choice.path.isEmpty()) return std::nullopt;
     lastFolder_ = QFileInfo(choice.path).absolutePath();
     return choice;
+}
+
+std::optional<std::optional<PrintFormat>> QtInteraction::AskPrintFormat(
+    QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
+    long double angle) {
+    const ArrowWhileAsking arrow;
+    PrintFormatDialog dialog(current, motifWidth, motifHeight, angle, owner);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Chosen();
 }
 
 std::optional<QColor> QtInteraction::PickColor(QWidget* owner, const QColor& initial) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+#include "engine/print_format.h"
+
 class QWidget;
 
 namespace lumivane {
@@ -33,6 +35,12 @@ class Interaction {
     virtual std::optional<SaveChoice> SaveFile(QWidget* owner, const QString& filter) = 0;
     // The colour dialog, opened with `initial` selected; nothing when cancelled.
     virtual std::optional<QColor> PickColor(QWidget* owner, const QColor& initial) = 0;
+    // The print format dialog ("Druckformat"), opened with `current` (nothing: off); the
+    // motif's size and turn let it show the result's pixel size. Nothing when cancelled, else
+    // the format chosen, which is empty when the user switched it off.
+    virtual std::optional<std::optional<PrintFormat>> AskPrintFormat(
+        QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
+        long double angle) = 0;
 };
 
 // The real dialogs. The file dialogs open in the folder last chosen in either of them during
@@ -44,6 +52,9 @@ class QtInteraction final : public Interaction {
     std::optional<QString> OpenFile(QWidget* owner, const QString& filter) override;
     std::optional<SaveChoice> SaveFile(QWidget* owner, const QString& filter) override;
     std::optional<QColor> PickColor(QWidget* owner, const QColor& initial) override;
+    std::optional<std::optional<PrintFormat>> AskPrintFormat(
+        QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
+        long double angle) override;
 
   private:
     QString lastFolder_;

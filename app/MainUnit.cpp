@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "engine/feather_mask.h"
 #include "image/Zerlin.h"
 #include "loading/framing_template.h"
+#include "loading/print_settings.h"
 
 using namespace lumivane;
 
@@ -79,6 +81,12 @@ TBitBtnXP* MakeBitButton(QWidget* parent, const char* name, const QString& capti
 
 int WidgetExtent(std::int64_t size) {
     return int(std::clamp<std::int64_t>(size, 0, QWIDGETSIZE_MAX));
+}
+
+// The fields a print format works out; it shows its values in them.
+bool DerivedByPrint(Field f) {
+    return f == Field::ZoomEd || f == Field::Zoom2Ed || f == Field::AdditionalEd ||
+           f == Field::AdditionalYED;
 }
 
 const char* const kManual =
@@ -287,6 +295,7 @@ void TMainForm::BuildMenu() {
     Extras1->setObjectName("Extras1");
     HoheBildqualitt1 = item(Extras1, "HoheBildqualitt1", QStringLiteral("Hohe Bildqualität"));
     HoheBildqualitt1->setCheckable(true);
+    Druckformat1 = item(Extras1, "Druckformat1", QStringLiteral("Druckformat…"));
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -322,6 +331,7 @@ void TMainForm::ConnectHandlers() {
     connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
     connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
+    connect(Druckformat1, &QAction::triggered, this, &TMainForm::Druckformat1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
 }
@@ -424,7 +434,8 @@ void TMainForm::Hintergrundffnen1Click() {
 }
 
 void TMainForm::Ergebnisspeichernunter1Click() {
-    RunSaveCommand(*interaction_, this, bit_, &images_.motifFacts.metadata);
+    RunSaveCommand(*interaction_, this, bit_, &images_.motifFacts.metadata,
+                   print_ ? print_->dpi : 0);
 }
 
 namespace {
@@ -484,6 +495,30 @@ void TMainForm::HoheBildqualitt1Click() {
     PaintBox1Paint();
 }
 
+void TMainForm::Druckformat1Click() {
+    const auto chosen = interaction_->AskPrintFormat(this, print_, DibWidth(images_.di),
+                                                     DibHeight(images_.di), RotED->Value());
+    if (chosen) SetPrintFormat(*chosen);
+}
+
+void TMainForm::SetPrintFormat(const std::optional<PrintFormat>& format) {
+    if (format == print_) return;
+    const bool wasOn = print_.has_value();
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        if (!DerivedByPrint(Field(i))) continue;
+        TRxSpinEdit* edit = fields_[i];
+        if (!wasOn && format) held_[i] = edit->Value();
+        if (wasOn && !format) {
+            const QSignalBlocker quiet(edit);  // the render below follows
+            edit->setValue(double(held_[i]));
+        }
+        edit->setReadOnly(format.has_value());
+    }
+    print_ = format;
+    if (!print_) StatusBar1->clearMessage();
+    PaintBox1Paint();
+}
+
 void TMainForm::Anleitung1Click() {
     interaction_->Message(this, QStringLiteral("Kurzanleitung"), QString::fromUtf8(kManual),
                           MessageIcon::Information, MessageButtons::Ok);
@@ -507,20 +542,35 @@ void TMainForm::Resizebkgnd() {
 
 Parameters TMainForm::Settings() const {
     Parameters p;
-    for (std::size_t i = 0; i < kFieldCount; ++i) p.values[i] = fields_[i]->Value();  // as typed
+    for (std::size_t i = 0; i < kFieldCount; ++i) p.values[i] = Value(Field(i));  // as typed
     p.backgroundCheck = BackgroundCheck->isChecked();
     p.roundMask = RoundMaskCheck->isChecked();
     const QColor fill = Shape1->BrushColor();
     p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
     p.smooth = HoheBildqualitt1->isChecked();
+    p.print = print_;
     return p;
 }
 
+void TMainForm::ShowPrintFit(const CompositionParams& params) {
+    const std::pair<Field, long double> shown[] = {{Field::ZoomEd, params.zoomEd},
+                                                   {Field::Zoom2Ed, params.zoom2Ed},
+                                                   {Field::AdditionalEd, params.additionalEd},
+                                                   {Field::AdditionalYED, params.additionalYED}};
+    for (const auto& [field, value] : shown) {
+        TRxSpinEdit* edit = fields_[std::size_t(field)];
+        const QSignalBlocker quiet(edit);  // shown only: the render uses the fit itself
+        edit->setValue(double(StoreFieldValue(SpecOf(field), value)));
+    }
+    StatusBar1->showMessage(QString::fromStdString(LowResolutionWarning(*print_, params.zoom2Ed)));
+}
+
 bool TMainForm::Compose() {
-    const CompositionParams params = CompositionValues(Settings());
-    const CompositionLayout layout =
-        ComputeLayout(params, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd),
-                      DibWidth(images_.di), DibHeight(images_.di));
+    const int bw = DibWidth(images_.bkgnd), bh = DibHeight(images_.bkgnd);
+    const int mw = DibWidth(images_.di), mh = DibHeight(images_.di);
+    const CompositionParams params = CompositionValues(Settings(), bw, bh, mw, mh);
+    if (print_) ShowPrintFit(params);
+    const CompositionLayout layout = ComputeLayout(params, bw, bh, mw, mh);
     const int pvW = WidgetExtent(layout.pvW), pvH = WidgetExtent(layout.pvH);
     if (PaintBox1->width() != pvW || PaintBox1->height() != pvH) {
         // The resize invalidates the box; its paint event renders at the new size.
@@ -567,10 +617,16 @@ void TMainForm::PaintPreview(QPainter& painter, const QRect& exposed) {
 // --- FramingHost -------------------------------------------------------------------------------
 
 long double TMainForm::Value(Field field) const {
+    if (print_ && DerivedByPrint(field)) return held_[std::size_t(field)];
     return fields_[std::size_t(field)]->Value();
 }
 
 void TMainForm::SetValue(Field field, long double value) {
+    // While a print format is on, a fit or a template sets what comes back when it goes off.
+    if (print_ && DerivedByPrint(field)) {
+        held_[std::size_t(field)] = StoreFieldValue(SpecOf(field), value);
+        return;
+    }
     // Rounded here in extended precision: narrowed to double first, a value just past a half
     // would become exactly a half and round the other way.
     fields_[std::size_t(field)]->setValue(double(StoreFieldValue(SpecOf(field), value)));

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/Interaction.h"
 #include "engine/composition.h"
@@ -111,6 +112,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* Beenden1;
     QMenu* Extras1;
     QAction* HoheBildqualitt1;  // checkable, off at every start
+    QAction* Druckformat1;      // the print format dialog; the format is off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
     QAction* berdasProgramm1;
@@ -132,6 +134,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Vorlagespeichern1Click();
     void Beenden1Click();
     void HoheBildqualitt1Click();
+    void Druckformat1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
 
@@ -165,6 +168,10 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     bool AskReduceSize() override;
     bool Smooth() const override;
     void SetSmooth(bool on) override;
+    // While a print format is on, the fields it derives show its values and cannot be typed
+    // into; the values they held come back when it is switched off.
+    void SetPrintFormat(const std::optional<lumivane::PrintFormat>& format) override;
+    const std::optional<lumivane::PrintFormat>& printFormat() const { return print_; }
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;
@@ -182,6 +189,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
 
     // Brings the preview to the picture's size and composes; false when it had to resize.
     bool Compose();
+    // Shows a print format's fit in the fields it derives, and its warning in the status bar.
+    void ShowPrintFit(const lumivane::CompositionParams& params);
     void PaintPreview(QPainter& painter, const QRect& exposed);
     void ShowError(const QString& text);
     void Trace(const char* what) const {
@@ -208,4 +217,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     bool showingComposed_ = false;    // inside the repaint that shows a picture just composed
     bool busyUntilRendered_ = false;  // a load waits for its render
     std::function<void(const char*)> trace_;
+    std::optional<lumivane::PrintFormat> print_;
+    // The values of the derived fields as the user or the fit left them, kept while a print
+    // format shows its own in them.
+    std::array<long double, lumivane::kFieldCount> held_{};
 };

@@ -19,7 +19,7 @@ QString WithFilterExtension(const QString& path, const QString& filter) {
 }
 
 bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit,
-                    const PhotoMetadata* metadata) {
+                    const PhotoMetadata* metadata, int dpi) {
     const QString filter = QString::fromStdString(SaveDialogFilter());
     const std::optional<SaveChoice> choice = interaction.SaveFile(owner, filter);
     if (!choice) return false;
@@ -27,6 +27,7 @@ bool RunSaveCommand(Interaction& interaction, QWidget* owner, const Surface& bit
 
     SaveOptions options;
     options.metadata = metadata;
+    options.dpi = dpi;
     const SaveResult result = [&] {
         const BusyCursor busy;
         return SavePicture(bit, QFile::encodeName(path).toStdString(), options);

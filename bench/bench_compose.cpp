@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,11 +48,14 @@ std::string TestPicture(int w, int h, const std::string& ext) {
 
 // The scene the window holds after loading motif and frame: fit and presets applied.
 // `smooth`: the high-quality mode, measured beside the plain render of the same scene;
-// `motifZoom`: "Motiv in %", set before loading so that the frame is fitted around it.
+// `motifZoom`: "Motiv in %", set before loading so that the frame is fitted around it;
+// `print`: a print format instead of the percentage fit.
 void WholeRender(benchmark::State& state, int motifW, int motifH, int frameW, int frameH,
-                 bool smooth = false, int motifZoom = 100) {
+                 bool smooth = false, int motifZoom = 100,
+                 std::optional<PrintFormat> print = std::nullopt) {
     FramingSession session;
     session.params().smooth = smooth;
+    session.params().print = print;
     session.SetValue(Field::Zoom2Ed, motifZoom);
     session.OpenMotif(TestPicture(motifW, motifH, "bmp"));
     session.OpenBackground(TestPicture(frameW, frameH, "bmp"));
@@ -81,6 +85,12 @@ void BM_Render_Motif6000x4000(benchmark::State& s) {
 void BM_Render_Motif1000x750_Smooth(benchmark::State& s) {
     WholeRender(s, 1000, 750, 1600, 1200, true);
 }
+// A 24-megapixel photo for a 30 x 45 cm print at 300 dpi (5315 x 3543) with 10 mm borders,
+// beside BM_Render_Motif6000x4000, the plain render of the same photo.
+void BM_Render_Motif6000x4000_Print30x45At300(benchmark::State& s) {
+    WholeRender(s, 6000, 4000, 4000, 3000, false, 100,
+                PrintFormat{300000, 450000, 300, 10000, 10000, 10000});
+}
 // Process CPU time beside the real time: on a shared machine the CPU time of both threads
 // compares the plain and the smooth render more fairly.
 BENCHMARK(BM_Render_StartupScene)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -98,6 +108,10 @@ BENCHMARK(BM_Render_Motif6000x4000)
     ->Args({100, 1})
     ->Args({40, 0})
     ->Args({40, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(BM_Render_Motif6000x4000_Print30x45At300)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();

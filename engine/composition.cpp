@@ -1,7 +1,9 @@
 #include "engine/composition.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "engine/blend.h"
 #include "engine/rounding.h"
@@ -38,6 +40,49 @@ void FillAround(Surface& bit, int x, int y, int w, int h, COLORREF color) {
     bit.FillRect(0, top, left, bot, color);
     bit.FillRect(rgt, top, bit.Width(), bot, color);
 }
+
+// The pixels outside a window, kept while the motif is blended and put back after it, so the
+// motif is cut at the window and the borders keep the background.
+class OutsideWindow {
+  public:
+    OutsideWindow(Surface& bit, const CompositionParams::Window& w) : bit_(bit) {
+        left_ = std::clamp(w.x, 0, bit.Width());
+        right_ =
+            std::clamp(std::int64_t(w.x) + w.width, std::int64_t(left_), std::int64_t(bit.Width()));
+        top_ = std::clamp(w.y, 0, bit.Height());
+        bottom_ = std::clamp(std::int64_t(w.y) + w.height, std::int64_t(top_),
+                             std::int64_t(bit.Height()));
+        Visit([this](BYTE* p, std::size_t n) { kept_.insert(kept_.end(), p, p + n); });
+    }
+    void Restore() {
+        std::size_t at = 0;
+        Visit([&](BYTE* p, std::size_t n) {
+            std::memcpy(p, kept_.data() + at, n);
+            at += n;
+        });
+    }
+
+  private:
+    template <typename F>
+    void Visit(F f) {
+        const std::size_t row = std::size_t(bit_.Width()) * 4;
+        for (int y = 0; y < bit_.Height(); ++y) {
+            BYTE* line = bit_.ScanLine(y);
+            if (y < top_ || y >= bottom_) {
+                f(line, row);
+                continue;
+            }
+            if (left_ > 0) f(line, std::size_t(left_) * 4);
+            if (right_ < bit_.Width())
+                f(line + std::size_t(right_) * 4, std::size_t(bit_.Width() - right_) * 4);
+        }
+    }
+
+    Surface& bit_;
+    int left_, top_;
+    std::int64_t right_, bottom_;
+    std::vector<BYTE> kept_;
+};
 
 }  // namespace
 
@@ -103,10 +148,14 @@ bool ComposePicture(const CompositionParams& params, const CompositionLayout& la
 
     const long double winkel = RoundHalfEven(params.rotEd);
     const int zoom = FieldToInt(static_cast<double>(params.zoom2Ed));
+    std::optional<OutsideWindow> outside;
+    if (params.motifWindow) outside.emplace(bit, *params.motifWindow);
+    const int dx = params.motifShiftX, dy = params.motifShiftY;
     if (params.smooth)
-        DibRotxxxSmooth(di, mask, bit, winkel, 0, 0, zoom);
+        DibRotxxxSmooth(di, mask, bit, winkel, dx, dy, zoom);
     else
-        DibRotxxx(di, mask, bit, winkel, 0, 0, zoom);
+        DibRotxxx(di, mask, bit, winkel, dx, dy, zoom);
+    if (outside) outside->Restore();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/gdi/surface.h"
 #include "platform/imagelib/dib.h"
@@ -20,6 +21,13 @@ struct CompositionParams {
     bool backgroundCheck = true;     // draw the background and let its size count
     COLORREF fillColor = 0xFFFFFF;   // colour of everything the background does not cover
     bool smooth = false;             // high quality: interpolated turning and scaling
+    // Only a print format sets these: the motif's shift from the centre, and the window inside
+    // the paper's borders at which the motif is cut.
+    int motifShiftX = 0, motifShiftY = 0;
+    struct Window {
+        int x, y, width, height;
+    };
+    std::optional<Window> motifWindow;
 };
 
 // Sizes of one render, in pixels.

@@ -11,6 +11,7 @@
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
 #include "loading/flat_json.h"
+#include "loading/print_settings.h"
 #include "platform/imagelib/save_image.h"
 
 namespace lumivane {
@@ -117,6 +118,78 @@ FlatJsonValue StoredValue(const std::optional<T>& v) {
     return std::is_same_v<T, bool> ? JsonNull() : JsonString(kDerived);
 }
 
+// A setting of the print format. Its keys are written only while a print format is on, so a
+// design without one is written as by earlier builds; a file without them means "off".
+struct PrintKey {
+    bool (*read)(const FlatJsonValue& v, PrintFormat& into);
+    FlatJsonValue (*write)(const PrintFormat& f);
+};
+
+// Lengths are kept in millimetres.
+bool ReadLength(const FlatJsonValue& v, std::int64_t& um) {
+    if (v.kind != FlatJsonValue::Kind::Number || !(v.number >= 0) || v.number * 1000 > kMaxPaperUm)
+        return false;
+    um = std::llround(v.number * 1000);
+    return true;
+}
+FlatJsonValue StoredLength(std::int64_t um) {
+    return JsonNumber(static_cast<long double>(um) / 1000);
+}
+
+// Words for the choices, as lumivane-render takes them.
+template <typename E, std::size_t N>
+bool ReadWord(const FlatJsonValue& v, E& into, const std::pair<E, const char*> (&words)[N]) {
+    for (const auto& [value, word] : words) {
+        if (v.kind == FlatJsonValue::Kind::String && v.text == word) {
+            into = value;
+            return true;
+        }
+    }
+    return false;
+}
+template <typename E, std::size_t N>
+FlatJsonValue StoredWord(E value, const std::pair<E, const char*> (&words)[N]) {
+    for (const auto& [v, word] : words)
+        if (v == value) return JsonString(word);
+    return JsonString(words[0].second);
+}
+const std::pair<PaperUnit, const char*> kUnits[] = {
+    {PaperUnit::Cm, "cm"}, {PaperUnit::Mm, "mm"}, {PaperUnit::In, "in"}};
+const std::pair<PaperOrientation, const char*> kOrientations[] = {
+    {PaperOrientation::AsPhoto, "wie-foto"},
+    {PaperOrientation::Portrait, "hoch"},
+    {PaperOrientation::Landscape, "quer"}};
+
+template <std::int64_t PrintFormat::*M>
+constexpr PrintKey LengthKey() {
+    return {[](const FlatJsonValue& v, PrintFormat& f) { return ReadLength(v, f.*M); },
+            [](const PrintFormat& f) { return StoredLength(f.*M); }};
+}
+const PrintKey kPrintWidth = LengthKey<&PrintFormat::widthUm>();
+const PrintKey kPrintHeight = LengthKey<&PrintFormat::heightUm>();
+const PrintKey kPrintTop = LengthKey<&PrintFormat::borderTopUm>();
+const PrintKey kPrintSides = LengthKey<&PrintFormat::borderSidesUm>();
+const PrintKey kPrintBottom = LengthKey<&PrintFormat::borderBottomUm>();
+const PrintKey kPrintUnit{
+    [](const FlatJsonValue& v, PrintFormat& f) { return ReadWord(v, f.unit, kUnits); },
+    [](const PrintFormat& f) { return StoredWord(f.unit, kUnits); }};
+const PrintKey kPrintDpi{[](const FlatJsonValue& v, PrintFormat& f) {
+                             if (v.kind != FlatJsonValue::Kind::Number || v.number < kMinPrintDpi ||
+                                 v.number > kMaxPrintDpi || v.number != std::floor(v.number))
+                                 return false;
+                             f.dpi = int(v.number);
+                             return true;
+                         },
+                         [](const PrintFormat& f) { return JsonNumber(f.dpi); }};
+const PrintKey kPrintFill{
+    [](const FlatJsonValue& v, PrintFormat& f) { return ReadValue(v, f.fill); },
+    [](const PrintFormat& f) { return JsonBool(f.fill); }};
+const PrintKey kPrintOrientation{
+    [](const FlatJsonValue& v, PrintFormat& f) {
+        return ReadWord(v, f.orientation, kOrientations);
+    },
+    [](const PrintFormat& f) { return StoredWord(f.orientation, kOrientations); }};
+
 // One row per key, in the order they are written: reading and writing both come from here. The
 // background's name is made relative on writing and absolute on reading, around the table.
 struct TemplateKey {
@@ -124,7 +197,7 @@ struct TemplateKey {
     std::variant<long double FramingTemplate::*, std::optional<long double> FramingTemplate::*,
                  bool FramingTemplate::*, std::optional<bool> FramingTemplate::*,
                  int FramingTemplate::*, COLORREF FramingTemplate::*,
-                 std::string FramingTemplate::*>
+                 std::string FramingTemplate::*, PrintKey>
         member;
     bool optional = false;  // missing from files of earlier builds: the default stands
 };
@@ -146,7 +219,47 @@ const TemplateKey kTemplateKeys[] = {
     {"fill", &FramingTemplate::fillColor},
     {"reduceMotif", &FramingTemplate::reduceMotif},
     {"smooth", &FramingTemplate::smooth, true},
+    {"printWidth", kPrintWidth, true},
+    {"printHeight", kPrintHeight, true},
+    {"printUnit", kPrintUnit, true},
+    {"printDpi", kPrintDpi, true},
+    {"printBorderTop", kPrintTop, true},
+    {"printBorderSides", kPrintSides, true},
+    {"printBorderBottom", kPrintBottom, true},
+    {"printFill", kPrintFill, true},
+    {"printOrientation", kPrintOrientation, true},
 };
+constexpr std::size_t kPrintKeyCount = 9;
+
+// The value a row reads or writes: a member of the design, or of its print format.
+bool ReadKey(const TemplateKey& key, const FlatJsonValue& v, FramingTemplate& t) {
+    if (const PrintKey* p = std::get_if<PrintKey>(&key.member)) {
+        if (!t.print) t.print.emplace();
+        return p->read(v, *t.print);
+    }
+    return std::visit(
+        [&](auto m) {
+            if constexpr (std::is_same_v<decltype(m), PrintKey>)
+                return false;
+            else
+                return ReadValue(v, t.*m);
+        },
+        key.member);
+}
+std::optional<FlatJsonValue> StoredKey(const TemplateKey& key, const FramingTemplate& t) {
+    if (const PrintKey* p = std::get_if<PrintKey>(&key.member)) {
+        if (!t.print) return std::nullopt;
+        return p->write(*t.print);
+    }
+    return std::visit(
+        [&](auto m) -> FlatJsonValue {
+            if constexpr (std::is_same_v<decltype(m), PrintKey>)
+                return JsonNull();
+            else
+                return StoredValue(t.*m);
+        },
+        key.member);
+}
 
 bool IsPortrait(int width, int height) {
     return height > width;
@@ -226,16 +339,22 @@ std::optional<FramingTemplate> ReadTemplate(const std::string& path, std::string
 
     FramingTemplate t;
     std::size_t known = 2;  // format and version
+    std::size_t printKeys = 0;
     for (const TemplateKey& key : kTemplateKeys) {
         const FlatJsonValue* v = member(key.name);
         if (!v && key.optional) continue;
-        if (!v || !std::visit([&](auto m) { return ReadValue(*v, t.*m); }, key.member)) {
+        if (!v || !ReadKey(key, *v, t)) {
             error = kDamaged;
             return std::nullopt;
         }
         ++known;
+        if (std::holds_alternative<PrintKey>(key.member)) ++printKeys;
     }
-    if (known != object->size()) {  // a key not ours
+    // A print format comes whole, on paper that leaves a window inside its borders.
+    const bool printWhole =
+        printKeys == 0 || (printKeys == kPrintKeyCount && t.print->widthUm > 0 &&
+                           t.print->heightUm > 0 && BordersFit(*t.print));
+    if (known != object->size() || !printWhole) {  // a key not ours, or a print format in part
         error = kDamaged;
         return std::nullopt;
     }
@@ -251,8 +370,7 @@ std::string WriteTemplate(const FramingTemplate& t, const std::string& path) {
     std::vector<std::pair<std::string, FlatJsonValue>> members = {
         {"format", JsonString(kFormat)}, {"version", JsonNumber(kTemplateVersion)}};
     for (const TemplateKey& key : kTemplateKeys)
-        members.emplace_back(
-            key.name, std::visit([&](auto m) { return StoredValue(stored.*m); }, key.member));
+        if (auto value = StoredKey(key, stored)) members.emplace_back(key.name, std::move(*value));
     const std::string text = WriteFlatJson(members);
     const SaveResult saved = SaveBytes(path, text);
     if (saved.Ok()) return "";
@@ -297,6 +415,7 @@ FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& p
     t.backgroundCheck = p.backgroundCheck;
     t.fillColor = p.fillColor;
     t.smooth = p.smooth;
+    t.print = p.print;
 
     const int mw = DibWidth(images.di), mh = DibHeight(images.di);
     const int bw = DibWidth(images.bkgnd), bh = DibHeight(images.bkgnd);
@@ -334,6 +453,7 @@ void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
                   t.feather ? *t.feather : PresetFeatherWidth(DibWidth(images.di)));
     host.SetSwitches(t.backgroundCheck, t.roundMask, t.fillColor);
     host.SetSmooth(t.smooth);
+    host.SetPrintFormat(t.print);
     host.SetValue(Field::MaskRadiusEd, t.radius);
     if (t.backgroundZoom) host.SetValue(Field::ZoomEd, *t.backgroundZoom);
     if (t.marginX) host.SetValue(Field::AdditionalEd, *t.marginX);

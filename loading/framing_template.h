@@ -32,6 +32,8 @@ struct FramingTemplate {
     // Motifs 1000 pixels wide or more are reduced on loading, as when the size question is
     // answered Yes.
     bool reduceMotif = false;
+    // The print format ("Druckformat"); unset: off, the percentage fit frames the motif.
+    std::optional<PrintFormat> print;
 
     // The background file: absolute once read (a relative name is resolved against the
     // template's folder).

@@ -53,6 +53,9 @@ class FramingHost {
     virtual bool Smooth() const { return false; }
     // Switches the mode; in the window the menu item follows and the picture is rendered anew.
     virtual void SetSmooth(bool) {}
+    // Switches the print format on (or off, with nothing); in the window the fields it derives
+    // follow and the picture is rendered anew.
+    virtual void SetPrintFormat(const std::optional<PrintFormat>&) {}
 
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;

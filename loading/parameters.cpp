@@ -56,4 +56,12 @@ CompositionParams CompositionValues(const Parameters& p) {
     return c;
 }
 
+CompositionParams CompositionValues(const Parameters& p, int backgroundWidth, int backgroundHeight,
+                                    int motifWidth, int motifHeight) {
+    const CompositionParams c = CompositionValues(p);
+    if (!p.print) return c;
+    return FitPrint(*p.print, c, p.backgroundCheck ? backgroundWidth : 0,
+                    p.backgroundCheck ? backgroundHeight : 0, motifWidth, motifHeight);
+}
+
 }  // namespace lumivane

@@ -6,7 +6,10 @@
 #include <array>
 #include <cstddef>
 
+#include <optional>
+
 #include "engine/composition.h"
+#include "engine/print_format.h"
 #include "platform/wintypes.h"
 
 namespace lumivane {
@@ -48,6 +51,9 @@ struct Parameters {
     bool roundMask = false;
     COLORREF fillColor = RGB(255, 255, 255);
     bool smooth = false;  // high quality: interpolated turning and scaling, off at every start
+    // The print format ("Druckformat"), off at every start. While it is on it decides the
+    // scales and margins; the fields above only show what it decided.
+    std::optional<PrintFormat> print;
 
     Parameters();
     long double operator[](Field f) const { return values[std::size_t(f)]; }
@@ -58,5 +64,9 @@ struct Parameters {
 // What a render reads from the settings. The window and the window-less session both go
 // through here, so they hand the engine the same values.
 CompositionParams CompositionValues(const Parameters& p);
+
+// What a render composes for the installed images: the settings, or the print format's fit.
+CompositionParams CompositionValues(const Parameters& p, int backgroundWidth, int backgroundHeight,
+                                    int motifWidth, int motifHeight);
 
 }  // namespace lumivane

@@ -70,7 +70,16 @@ void FramingSession::NoteUnusableProfile(const std::string& fname) {
 }
 
 CompositionParams FramingSession::CompositionValues() const {
-    return lumivane::CompositionValues(params_);
+    const int mw = DibWidth(images_.di), mh = DibHeight(images_.di);
+    CompositionParams c = lumivane::CompositionValues(params_, DibWidth(images_.bkgnd),
+                                                      DibHeight(images_.bkgnd), mw, mh);
+    if (!params_.print && !params_.backgroundCheck && (plainFrameX_ || plainFrameY_)) {
+        const CompositionLayout l = ComputeLayout(c, 0, 0, mw, mh);
+        const long double grow = (params_[Field::RahmenEd] - 100) / 200.0L;
+        if (plainFrameX_) c.additionalEd = static_cast<long double>(l.mW) * grow;
+        if (plainFrameY_) c.additionalYED = static_cast<long double>(l.mH) * grow;
+    }
+    return c;
 }
 
 bool FramingSession::Render() {

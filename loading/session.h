@@ -66,6 +66,15 @@ class FramingSession final : public FramingHost {
     bool AskReduceSize() override { return reduceAnswer_; }
     bool Smooth() const override { return params_.smooth; }
     void SetSmooth(bool on) override { params_.smooth = on; }
+    void SetPrintFormat(const std::optional<PrintFormat>& print) override { params_.print = print; }
+
+    // Without a print format and without the background, a frame of RahmenEd percent of the
+    // scaled motif as a plain border of the fill colour, on the sides whose margin was not set
+    // (lumivane-render --no-background).
+    void SetPlainFrame(bool acrossX, bool acrossY) {
+        plainFrameX_ = acrossX;
+        plainFrameY_ = acrossY;
+    }
     void ShowLoadFailure(const std::string& fname) override;
     void NoteLoadFailure(ReadFailure why) override { lastFailure_ = why; }
     void NoteUnusableProfile(const std::string& fname) override;
@@ -83,6 +92,7 @@ class FramingSession final : public FramingHost {
     bool ready_ = false;
     bool ownsBackground_ = true;
     bool reduceAnswer_ = false;
+    bool plainFrameX_ = false, plainFrameY_ = false;
     std::function<void(const std::string&)> onLoadFailure_;
     std::function<void(const std::string&)> onUnusableProfile_;
     ReadOptions readOptions_;

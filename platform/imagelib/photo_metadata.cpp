@@ -171,7 +171,8 @@ void TagWebpWithProfile(std::vector<std::uint8_t>& webp, const std::vector<std::
 
 // The file with the metadata in it, or nothing when Exiv2 cannot write it.
 std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
-                                       const PhotoMetadata& metadata, int width, int height) {
+                                       const PhotoMetadata& metadata, int width, int height,
+                                       int dpi) {
     try {
         if (!CarriedFormat(file.data(), file.size())) return {};
         auto image = Exiv2::ImageFactory::open(file.data(), exiv2::Size(file.size()));
@@ -186,6 +187,11 @@ std::vector<std::uint8_t> WithMetadata(const std::vector<std::uint8_t>& file,
                 PrepareMakerNote(exif);
             });
         SetExif(exif, width, height);
+        if (dpi > 0) {  // the print resolution, not the camera's
+            exif["Exif.Image.XResolution"] = Exiv2::URational(dpi, 1);
+            exif["Exif.Image.YResolution"] = Exiv2::URational(dpi, 1);
+            exif["Exif.Image.ResolutionUnit"] = std::uint16_t(2);  // inches
+        }
         image->setExifData(exif);
 
         // JPEG and TIFF carry the profile as Exiv2 writes it; PNG and WebP are tagged below.
@@ -309,8 +315,8 @@ PhotoMetadata PhotoMetadataFromBlocks(std::span<const std::uint8_t> exif, std::s
 }
 
 int WritePhotoMetadata(int fd, std::uint64_t size, const PhotoMetadata& metadata, int width,
-                       int height) {
-    if (metadata.Empty()) return 0;
+                       int height, int dpi) {
+    if (metadata.Empty() && dpi <= 0) return 0;
     std::vector<std::uint8_t> file;
     try {
         PrepareExiv2();
@@ -320,7 +326,7 @@ int WritePhotoMetadata(int fd, std::uint64_t size, const PhotoMetadata& metadata
     }
     int error = 0;
     if (!ReadAllAt(fd, file, error)) return error;
-    const std::vector<std::uint8_t> out = WithMetadata(file, metadata, width, height);
+    const std::vector<std::uint8_t> out = WithMetadata(file, metadata, width, height, dpi);
     if (out.empty()) return 0;
     return WriteAllAt(fd, out);
 }

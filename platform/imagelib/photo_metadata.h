@@ -29,11 +29,12 @@ PhotoMetadata PhotoMetadataFromBlocks(std::span<const std::uint8_t> exif, std::s
 
 // Writes the metadata into the finished picture file open as `fd` (`size` bytes, a JPEG, PNG,
 // TIFF or WebP file): orientation 1, no EXIF thumbnail, the picture's own pixel dimensions, and
-// tagged as sRGB (colour space 1 and an sRGB ICC profile). When the metadata cannot be put
-// into the file, the file stays as it is. Returns 0, or the errno of a failed read or write
-// (the file's content is then undefined).
+// tagged as sRGB (colour space 1 and an sRGB ICC profile), and a print resolution `dpi` (when
+// above 0) as its X/YResolution. When the metadata cannot be put into the file, the file stays
+// as it is. Returns 0, or the errno of a failed read or write (the file's content is then
+// undefined). Empty metadata without a resolution leaves the file alone.
 int WritePhotoMetadata(int fd, std::uint64_t size, const PhotoMetadata& metadata, int width,
-                       int height);
+                       int height, int dpi = 0);
 
 // The sRGB ICC profile the results are tagged with.
 const std::vector<std::uint8_t>& SrgbProfile();

@@ -117,9 +117,12 @@ SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture,
     if (encoded == EncodeResult::kTooLarge) return Failure(SaveError::kTooLarge);
     if (encoded != EncodeResult::kOk) return Failure(SaveError::kEncoderFailed);
     if (::ftruncate(fd, off_t(out.Size())) != 0) return SystemFailure(errno);
-    if (options.metadata && encoder.carriesMetadata) {
-        const int error =
-            WritePhotoMetadata(fd, out.Size(), *options.metadata, picture.width, picture.height);
+    const PhotoMetadata none;
+    const PhotoMetadata* metadata = encoder.carriesMetadata ? options.metadata : nullptr;
+    if (!metadata && picture.dpi > 0 && encoder.resolutionInExif) metadata = &none;
+    if (metadata) {
+        const int error = WritePhotoMetadata(fd, out.Size(), *metadata, picture.width,
+                                             picture.height, picture.dpi);
         if (error != 0) return SystemFailure(error);
     }
     if (::fsync(fd) != 0) return SystemFailure(errno);
@@ -192,7 +195,9 @@ SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
     const Encoder* encoder = EncoderForFileName(path);
     if (!encoder) return Failure(SaveError::kUnknownFormat);
     if (picture.Empty()) return Failure(SaveError::kEmptyPicture);
-    return SaveThrough(path, [&](int fd) { return WriteAll(fd, *encoder, picture, options); });
+    Bgrx32View view = picture;
+    view.dpi = options.dpi;
+    return SaveThrough(path, [&](int fd) { return WriteAll(fd, *encoder, view, options); });
 }
 
 SaveResult SaveBytes(const std::string& path, std::string_view bytes) {

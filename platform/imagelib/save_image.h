@@ -45,6 +45,9 @@ struct SaveOptions {
     // Written into formats that have a place for it; none (or empty) leaves the file as the
     // encoder wrote it.
     const PhotoMetadata* metadata = nullptr;
+    // The print resolution in dots per inch, written into every format that has a place for
+    // it; 0 writes none and leaves the file exactly as without a print format.
+    int dpi = 0;
 };
 
 // Writes the picture in the format that the extension of `path` names (case does not matter).

@@ -24,11 +24,14 @@ class ScriptedInteraction final : public Interaction {
     std::deque<QString> openFiles;
     std::deque<SaveChoice> saveFiles;
     std::deque<QColor> colours;
+    // Answers of the print format dialog; none scripted: cancelled.
+    std::deque<std::optional<std::optional<PrintFormat>>> printFormats;
 
     std::vector<AskedMessage> messages;
     std::vector<QString> openFilters;
     std::vector<QString> saveFilters;
     std::vector<QColor> colourPresets;
+    std::vector<std::optional<PrintFormat>> printFormatsShown;
 
     MessageAnswer Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon,
                           MessageButtons buttons) override {
@@ -56,6 +59,12 @@ class ScriptedInteraction final : public Interaction {
         const QColor colour = Next(colours);
         if (!colour.isValid()) return std::nullopt;
         return colour;
+    }
+
+    std::optional<std::optional<PrintFormat>> AskPrintFormat(
+        QWidget*, const std::optional<PrintFormat>& current, int, int, long double) override {
+        printFormatsShown.push_back(current);
+        return Next(printFormats);
     }
 
   private:

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QImage>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -199,6 +200,53 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
             EXPECT_EQ(Mismatches(started.bit(), QImage(QString::fromStdString(out))), 0);
         }
     }
+}
+
+// A print format from Extras → "Druckformat…": the window shows the paper, its derived fields
+// show the fit and cannot be typed into, the status bar warns about the small photo, and
+// lumivane-render gives the same pixels from the template and from its own options. Switched
+// off, the window is as it was.
+TEST_F(WindowBatchTest, APrintFormatGivesTheSamePixelsInTheWindowAndTheBatch) {
+    const std::string frame = Local(Gradient("holz.jpg", 400, 250));
+    const QString motif = Gradient("foto.jpg", 320, 240);
+    TMainForm& w = Make();
+    Settle(w);
+    const std::vector<BYTE> before(
+        w.bit().Bits(), w.bit().Bits() + std::size_t(w.bit().Width()) * w.bit().Height() * 4);
+    const long double zoom2 = w.Value(Field::Zoom2Ed);
+
+    const PrintFormat print{100000, 150000, 100, 5000, 8000, 20000, true};
+    dialogs->printFormats = {print};
+    w.Druckformat1->trigger();
+    Settle(w);
+    EXPECT_EQ(w.bit().Width(), 591);  // 150 mm and 100 mm at 100 dpi, landscape like the photo
+    EXPECT_EQ(w.bit().Height(), 394);
+    const CompositionParams fit = CompositionValues(w.Settings(), 400, 250, 320, 240);
+    EXPECT_EQ(w.Zoom2Ed->Value(), StoreFieldValue(SpecOf(Field::Zoom2Ed), fit.zoom2Ed));
+    for (TRxSpinEdit* e : {w.ZoomEd, w.Zoom2Ed, w.AdditionalEd, w.AdditionalYED})
+        EXPECT_TRUE(e->isReadOnly());
+    EXPECT_FALSE(w.RotED->isReadOnly());
+    EXPECT_EQ(w.StatusBar1->currentMessage(),
+              QStringLiteral("Das Foto hat für 10 × 15 cm nur %1 dpi.")
+                  .arg(int(EffectiveDpi(print, fit.zoom2Ed))));
+
+    const QString design = SaveTemplate(w, QStringLiteral("druck"));
+    const std::string out = Local(dir.filePath(QStringLiteral("druck.png")));
+    EXPECT_EQ(Mismatches(w.bit(), Render({"--template", Local(design), "-o", out, Local(motif)})),
+              0);
+    EXPECT_EQ(Mismatches(w.bit(), Render({"--feather", "20", "--print", "10x15cm", "--dpi", "100",
+                                          "--border", "5,8,20", "--fill-window", "-b", frame, "-o",
+                                          out, Local(motif)})),
+              0);
+
+    dialogs->printFormats = {std::optional<PrintFormat>()};
+    w.Druckformat1->trigger();
+    Settle(w);
+    ASSERT_EQ(dialogs->printFormatsShown.back(), print);
+    EXPECT_FALSE(w.Zoom2Ed->isReadOnly());
+    EXPECT_EQ(w.Zoom2Ed->Value(), zoom2);
+    EXPECT_TRUE(w.StatusBar1->currentMessage().isEmpty());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), w.bit().Bits()));
 }
 
 // A landscape design applied to a portrait photo: the background gets one more quarter turn

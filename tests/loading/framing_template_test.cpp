@@ -237,5 +237,39 @@ TEST_F(FramingTemplateTest, AStoredFileReadsAndWritesBackByteForByte) {
     EXPECT_TRUE(*read == expected);
 }
 
+// A print format is written only while on, read back whole, and refused in part or with
+// borders wider than its paper.
+TEST_F(FramingTemplateTest, APrintFormatTravelsWholeAndOnlyWhenOn) {
+    FramingTemplate t;
+    t.background = (dir_ / "holz.jpg").string();
+    t.print = PrintFormat{
+        127000, 177800, 600, 5000, 7500, 22500, true, PaperOrientation::Landscape, PaperUnit::In};
+    const fs::path file = dir_ / "druck.lumivane";
+    ASSERT_EQ(WriteTemplate(t, file.string()), "");
+    const std::string text = Slurp(file);
+    EXPECT_NE(
+        text.find("\"printWidth\": 127,\n  \"printHeight\": 177.8,\n  \"printUnit\": \"in\",\n"
+                  "  \"printDpi\": 600,\n  \"printBorderTop\": 5,\n  \"printBorderSides\": 7.5,\n"
+                  "  \"printBorderBottom\": 22.5,\n  \"printFill\": true,\n"
+                  "  \"printOrientation\": \"quer\"\n}"),
+        std::string::npos)
+        << text;
+    std::string error;
+    std::optional<FramingTemplate> read = ReadTemplate(file.string(), error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_TRUE(*read == t);
+
+    auto refused = [&](const std::string& from, const std::string& to) {
+        std::string s = text;
+        s.replace(s.find(from), from.size(), to);
+        Write(file, s);
+        return !ReadTemplate(file.string(), error) && error == "Die Vorlage ist beschädigt.";
+    };
+    EXPECT_TRUE(refused(",\n  \"printDpi\": 600", "")) << "a print format in part";
+    EXPECT_TRUE(refused("\"printDpi\": 600", "\"printDpi\": 1201"));
+    EXPECT_TRUE(refused("\"printBorderTop\": 5", "\"printBorderTop\": 120"));
+    EXPECT_TRUE(refused("\"printUnit\": \"in\"", "\"printUnit\": \"pt\""));
+}
+
 }  // namespace
 }  // namespace lumivane

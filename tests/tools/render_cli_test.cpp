@@ -104,9 +104,54 @@ TEST_F(RenderCli, OptionsAfterTheFitOverrideItAndAreStoredLikeFields) {
     Result r(out);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.width(), 108) << "4.5 is stored as 4 (half to even): 100 + 2 x 4";
-    EXPECT_EQ(r.height(), 60 - 20) << "the fit's AdditionalYED of -10 still applies";
+    EXPECT_EQ(r.height(), 60 + 18) << "the height keeps the frame of 130 % as a plain border";
     EXPECT_EQ(r.at(3, 20), RGB(0, 255, 0));
     EXPECT_EQ(r.at(4, 20), RGB(200, 40, 10));
+}
+
+// Without a print format --no-background frames the motif plainly at the frame percentage and
+// needs no background file; a template made with the background switched off keeps the window's
+// margins, which were fitted against the background.
+TEST_F(RenderCli, NoBackgroundGivesAPlainFrameButATemplateKeepsTheWindowsMargins) {
+    const std::string tall = Solid("tall.bmp", 600, 800, RGB(200, 40, 10));
+    const std::string out = Path("out.png");
+    ASSERT_EQ(Run({"--no-background", "-o", out, tall}), 0) << err_.str();
+    EXPECT_EQ(Result(out).width(), 780);
+    EXPECT_EQ(Result(out).height(), 1040);
+    ASSERT_EQ(Run({"--frame", "150", "--motif-zoom", "50", "--no-background", "-o", out, motif_}),
+              0);
+    EXPECT_EQ(Result(out).width(), 75);
+    EXPECT_EQ(Result(out).height(), 45);
+
+    const std::string design = Path("plain.lumivane");
+    ASSERT_EQ(Run({"--no-background", "-b", background_, "--save-template", design}), 0);
+    ASSERT_EQ(Run({"--template", design, "-o", out, motif_}), 0) << err_.str();
+    EXPECT_EQ(Result(out).width(), 100);
+    EXPECT_EQ(Result(out).height(), 40) << "the fit's AdditionalYED of -10, as the window shows";
+}
+
+// A print format gives the paper's exact pixels, turned with the photo unless fixed, and warns
+// in German when the photo is small for it.
+TEST_F(RenderCli, PrintFormatGivesThePapersPixelsAndWarnsAboutASmallPhoto) {
+    const std::string out = Path("print.png");
+    const auto size = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"-b", background_, "-o", out, motif_});
+        EXPECT_EQ(Run(args), 0) << err_.str();
+        const Result r(out);
+        return std::pair{r.width(), r.height()};
+    };
+    // 150 mm and 100 mm at 100 dpi: 590.55 and 393.70 pixels.
+    // Unturned, the 100 pixels wide photo spans the paper's 5.91 inches: 16.9 dpi.
+    EXPECT_EQ(size({"--rotate", "0", "--print", "10x15cm", "--dpi", "100"}), std::pair(591, 394));
+    EXPECT_NE(err_.str().find(motif_ + ": Das Foto hat für 10 × 15 cm nur 16 dpi."),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(size({"--print", "10 × 15 cm", "--dpi", "100", "--paper-orientation", "hoch"}),
+              std::pair(394, 591));
+    EXPECT_EQ(size({"--print", "5x7in", "--dpi", "72", "--border", "5,10,20", "--fill-window"}),
+              std::pair(504, 360));
+    EXPECT_EQ(size({"--print", "200x300mm", "--dpi", "72", "--no-background"}),
+              std::pair(850, 567));
 }
 
 // A hard-edged motif turned by 30 degrees: plainly every pixel is motif or frame, smoothly the
@@ -236,6 +281,15 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
         {"--quality", "101", "-b", background_, "-o", Path("a.jpg"), motif_},
         {"--quality", "80.5", "-b", background_, "-o", Path("a.jpg"), motif_},
         {"--rotate"},
+        {"--print", "10x", "-o", Path("a.jpg"), motif_},
+        {"--print", "A7", "-o", Path("a.jpg"), motif_},
+        {"--print", "A4", "--dpi", "71", "-o", Path("a.jpg"), motif_},
+        {"--print", "A4", "--dpi", "300.5", "-o", Path("a.jpg"), motif_},
+        {"--print", "A4", "--border", "1,2", "-o", Path("a.jpg"), motif_},
+        {"--print", "A4", "--border", "-3", "-o", Path("a.jpg"), motif_},
+        {"--print", "10x15cm", "--border", "50", "-o", Path("a.jpg"), motif_},
+        {"--print", "A4", "--paper-orientation", "schräg", "-o", Path("a.jpg"), motif_},
+        {"--dpi", "300", "-b", background_, "-o", Path("a.jpg"), motif_},
     };
     for (const auto& args : bad) {
         EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);

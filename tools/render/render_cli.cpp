@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "image/Zerlin.h"
+#include "loading/print_settings.h"
 #include "loading/save_picture.h"
 #include "loading/session.h"
 #include "platform/imagelib/codecs/encoder.h"
@@ -213,6 +215,93 @@ bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& file
     }
     o.design = std::move(*t);
     o.backgroundFromTemplate = true;
+    o.paperGiven = o.design.print.has_value();
+    o.plainNoBackground = false;  // the template keeps the frame the window showed
+    return true;
+}
+
+bool StoreNoBackground(RenderOptions& o, const std::string&, const std::string&, std::string&) {
+    o.design.backgroundCheck = false;
+    o.plainNoBackground = true;
+    return true;
+}
+
+// The print options fill in one format; --print names its paper.
+PrintFormat& PrintOf(RenderOptions& o) {
+    if (!o.design.print) o.design.print.emplace();
+    return *o.design.print;
+}
+
+bool StorePaper(RenderOptions& o, const std::string&, const std::string& value,
+                std::string& error) {
+    if (!ParsePaper(value, PrintOf(o))) {
+        error = "Das Papierformat \"" + value +
+                "\" ist unbekannt; erwartet wird etwa 10x15cm, A4, 5x7in oder 200x300mm.";
+        return false;
+    }
+    o.paperGiven = true;
+    return true;
+}
+
+bool StoreDpi(RenderOptions& o, const std::string& option, const std::string& value,
+              std::string& error) {
+    long double n = 0;
+    if (!StoreNumber(option, value, n, error)) return false;
+    if (n < kMinPrintDpi || n > kMaxPrintDpi || n != std::floor(n)) {
+        error = "Bei " + option + " wird eine ganze Zahl von 72 bis 1200 erwartet.";
+        return false;
+    }
+    PrintOf(o).dpi = static_cast<int>(n);
+    return true;
+}
+
+bool StoreBorder(RenderOptions& o, const std::string& option, const std::string& value,
+                 std::string& error) {
+    std::vector<std::int64_t> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', from);
+        const auto mm = ParseMillimetres(value.substr(from, comma - from));
+        if (!mm) break;
+        parts.push_back(*mm);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    const std::size_t given =
+        static_cast<std::size_t>(std::count(value.begin(), value.end(), ',')) + 1;
+    if (parts.size() != given || (given != 1 && given != 3)) {
+        error = "Bei " + option +
+                " werden Millimeter erwartet: ein Wert oder OBEN,SEITEN,UNTEN, nicht \"" + value +
+                "\".";
+        return false;
+    }
+    PrintFormat& f = PrintOf(o);
+    f.borderTopUm = parts[0];
+    f.borderSidesUm = parts.size() == 3 ? parts[1] : parts[0];
+    f.borderBottomUm = parts.back();
+    return true;
+}
+
+bool StoreFillWindow(RenderOptions& o, const std::string&, const std::string&, std::string&) {
+    PrintOf(o).fill = true;
+    return true;
+}
+
+bool StorePaperOrientation(RenderOptions& o, const std::string& option, const std::string& value,
+                           std::string& error) {
+    const std::string v = Lower(value);
+    PrintFormat& f = PrintOf(o);
+    if (v == "hoch")
+        f.orientation = PaperOrientation::Portrait;
+    else if (v == "quer")
+        f.orientation = PaperOrientation::Landscape;
+    else if (v == "wie-foto")
+        f.orientation = PaperOrientation::AsPhoto;
+    else {
+        error =
+            "Bei " + option + " wird hoch, quer oder wie-foto erwartet, nicht \"" + value + "\".";
+        return false;
+    }
     return true;
 }
 
@@ -251,8 +340,7 @@ const std::vector<OptionRow>& OptionTable() {
          "Maskenradius: vergrößert oder verkleinert die runde Maske",
          Number(&FramingTemplate::radius)},
         {nullptr, "--no-background", nullptr, nullptr,
-         "ohne Hintergrundbild, nur Motiv und Füllfarbe",
-         Switch(&FramingTemplate::backgroundCheck, false)},
+         "ohne Hintergrundbild, nur Motiv und Füllfarbe", StoreNoBackground},
         {nullptr, "--background-zoom", "P", nullptr,
          "Hintergrund in % (statt der automatischen Anpassung)",
          OptionalNumber(&FramingTemplate::backgroundZoom)},
@@ -260,6 +348,19 @@ const std::vector<OptionRow>& OptionTable() {
          OptionalNumber(&FramingTemplate::marginX)},
         {nullptr, "--margin-y", "PX", nullptr, "zusätzliche Höhe je Seite (negativ: beschneiden)",
          OptionalNumber(&FramingTemplate::marginY)},
+        {nullptr, "--print", "PAPIER", nullptr,
+         "Druckformat, z. B. 10x15cm, A4, 5x7in, 200x300mm: das Ergebnis hat genau dessen "
+         "Pixel",
+         StorePaper},
+        {nullptr, "--dpi", "N", nullptr, "Auflösung des Druckformats, 72 bis 1200 (Vorgabe 300)",
+         StoreDpi},
+        {nullptr, "--border", "MM", nullptr,
+         "Ränder des Druckformats in mm: ein Wert oder OBEN,SEITEN,UNTEN (Vorgabe 0)", StoreBorder},
+        {nullptr, "--fill-window", nullptr, nullptr,
+         "Motiv füllt das Fenster in den Rändern, an ihm beschnitten (Vorgabe: einpassen)",
+         StoreFillWindow},
+        {nullptr, "--paper-orientation", "LAGE", nullptr,
+         "Papier hoch, quer oder wie-foto (Vorgabe: wie das Foto)", StorePaperOrientation},
         {nullptr, "--fill", "'#RRGGBB'", nullptr, "Füllfarbe (Vorgabe #FFFFFF, weiß)", StoreFill},
         {nullptr, "--reduce", nullptr, nullptr,
          "Motive ab 1000 Pixel Breite auf 1000 Pixel verkleinern",
@@ -381,7 +482,16 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         if (!row->apply(o, a, value, error)) return std::nullopt;
     }
     if (o.help) return o;
-    if (o.design.background.empty()) error = "Der Hintergrund fehlt (-b DATEI).";
+    if (o.design.print && !o.paperGiven) {
+        error = "--dpi, --border, --fill-window und --paper-orientation gelten nur mit --print.";
+        return std::nullopt;
+    }
+    if (o.design.print && !BordersFit(*o.design.print)) {
+        error = "Die Ränder sind zu breit für das Papier.";
+        return std::nullopt;
+    }
+    const bool needsFile = !o.plainNoBackground || !o.saveTemplate.empty();
+    if (o.design.background.empty() && needsFile) error = "Der Hintergrund fehlt (-b DATEI).";
     else if (!o.saveTemplate.empty()) return o;  // no motif or output needed
     else if (o.output.empty()) error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
     else if (o.motifs.empty()) error = "Es fehlt mindestens ein Motiv.";
@@ -416,6 +526,7 @@ struct Backgrounds {
 // motif's load, and whether the motif's colour profile could not be used.
 struct FrameOutcome {
     std::string message;
+    std::string warning;  // the photo is small for the paper; written all the same
     bool loadFailed = false;
     bool profileUnusable = false;
 };
@@ -424,7 +535,7 @@ struct FrameOutcome {
 FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
                       const std::string& motif, const std::filesystem::path& target) {
     FramingSession session;
-    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher."};
+    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher.", "", false, false};
     ApplyFitInputs(session, design);
     session.SetReduceAnswer(design.reduceMotif);
     session.SetSmooth(design.smooth);  // before loading: the reduction averages too
@@ -443,17 +554,24 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
         return outcome;
     }
     const dib& motifImage = session.images().di;
-    const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
-                                         DibWidth(motifImage), DibHeight(motifImage));
-    session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned : bg.turnedOnce);
+    if (bg.asDesigned.poi) {  // none without a background file (--no-background)
+        const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
+                                             DibWidth(motifImage), DibHeight(motifImage));
+        session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned
+                                                                    : bg.turnedOnce);
+    }
     ApplyTemplateSettings(session.images(), session, design);
+    if (o.plainNoBackground) session.SetPlainFrame(!design.marginX, !design.marginY);
 
     if (!session.Render()) {
         outcome.message = "Das Ergebnis ist leer oder zu groß.";
         return outcome;
     }
+    if (design.print)
+        outcome.warning = LowResolutionWarning(*design.print, session.CompositionValues().zoom2Ed);
     SaveOptions save;
     save.quality = o.quality;
+    if (design.print) save.dpi = design.print->dpi;
     if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     const SaveResult saved = SavePicture(session.picture(), target.string(), save);
     if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);
@@ -492,7 +610,7 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     Backgrounds bg;
     std::promise<bool> readiness;
     bg.ready = readiness.get_future().share();
-    auto prepare = [&] {
+    auto readBackground = [&] {
         std::string error;
         BackgroundRead read;
         bg.asDesigned =
@@ -520,6 +638,11 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
                 return false;
             }
         }
+        return true;
+    };
+    auto prepare = [&] {
+        // Without a background file (--no-background) there is nothing to read.
+        if (!design.background.empty() && !readBackground()) return false;
         if (o.motifs.size() > 1) {
             std::error_code ec;
             std::filesystem::create_directories(o.output, ec);
@@ -552,6 +675,7 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
             const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
             if (!bg.ready.get()) return;
             if (outcome.profileUnusable) report(motif, kProfileWarning);
+            if (!outcome.warning.empty()) report(motif, outcome.warning);
             if (!outcome.message.empty()) {
                 anyFailed = true;
                 report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),

@@ -16,6 +16,9 @@ struct RenderOptions {
     // wins), kept as given; DesignOf stores the values as the fields do.
     FramingTemplate design;
     bool backgroundFromTemplate = false;  // design.background is a template's: name it in messages
+    bool paperGiven = false;              // by --print or the template: the print options apply
+    // --no-background given after any template: a plain frame of the fill colour, no -b needed.
+    bool plainNoBackground = false;
 
     std::string output;
     std::vector<std::string> motifs;

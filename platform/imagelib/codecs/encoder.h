@@ -20,6 +20,9 @@ struct Bgrx32View {
     int height = 0;
     std::ptrdiff_t stride = 0;  // bytes from one row to the next
     const std::uint8_t* pixels = nullptr;
+    // The print resolution in dots per inch, written where the format has a place for it; 0:
+    // none asked for, the file is written as ever.
+    int dpi = 0;
 
     const std::uint8_t* Row(int y) const { return pixels + y * stride; }
     bool Empty() const { return width <= 0 || height <= 0 || !pixels; }
@@ -41,6 +44,9 @@ struct Encoder {
                                     int quality) = nullptr;
     // True when the format has a place for EXIF, XMP and IPTC.
     bool carriesMetadata = false;
+    // True when the resolution can only go into EXIF (WebP): it is then written even without
+    // the photo's metadata.
+    bool resolutionInExif = false;
 };
 
 // The quality lossy formats are written at unless asked otherwise.

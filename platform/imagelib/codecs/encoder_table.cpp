@@ -13,7 +13,7 @@ constexpr Encoder kEncoders[] = {
     {"Windows-Bitmap", "bmp dib", WriteBmp},
     {"Windows-Bitmap, lauflängenkodiert", "rle", WriteRleBmp},
     {"TIFF-Bild", "tif tiff", WriteTiff, nullptr, true},
-    {"WebP-Bild", "webp", WriteWebp, WriteWebpAtQuality, true},
+    {"WebP-Bild", "webp", WriteWebp, WriteWebpAtQuality, true, true},
     {"GIF-Bild (256 Farben)", "gif", WriteGif},
     {"Targa-Bild", "tga", WriteTga},
     {"PCX-Bild", "pcx", WritePcx},

@@ -31,8 +31,12 @@ void WriteHeaders(OutputFile& out, const Bgrx32View& picture, int bits, std::uin
     out.U16le(std::uint16_t(bits));
     out.U32le(compression);
     out.U32le(imageSize);
-    out.U32le(kPixelsPerMetre);
-    out.U32le(kPixelsPerMetre);
+    // A print resolution in pixels per metre, rounded; else the customary 72 dpi.
+    const std::uint32_t perMetre =
+        picture.dpi > 0 ? std::uint32_t((std::int64_t(picture.dpi) * 20000 + 254) / 508)
+                        : std::uint32_t(kPixelsPerMetre);
+    out.U32le(perMetre);
+    out.U32le(perMetre);
     out.U32le(colors);
     out.U32le(0);
 }

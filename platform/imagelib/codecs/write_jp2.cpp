@@ -36,6 +36,54 @@ OPJ_BOOL StreamSeek(OPJ_OFF_T position, void* user) {
     return out->Failed() ? OPJ_FALSE : OPJ_TRUE;
 }
 
+std::uint32_t Be32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// Puts the capture resolution (a 'res ' box holding 'resc') at the end of the JP2 header box,
+// moving what follows it along. OpenJPEG has no setting for it. Grid points per metre are
+// N / D x 10^E: dpi x 50 / 127 x 100 is dpi / 0.0254 exactly, and dpi x 50 fits 16 bits.
+bool AddCaptureResolution(OutputFile& out, int dpi) {
+    std::uint64_t at = 0;
+    const std::uint64_t size = out.Size();
+    std::uint8_t head[8];
+    while (at + 8 <= size) {
+        if (out.ReadAt(at, head, 8) != 8) return false;
+        const std::uint32_t length = Be32(head);
+        if (length < 8 || at + length > size) return false;  // no size-0 or long boxes here
+        if (std::equal(head + 4, head + 8, "jp2h")) break;
+        at += length;
+    }
+    if (at + 8 > size) return false;
+    const std::uint64_t headerEnd = at + Be32(head);
+    constexpr std::uint32_t kResLength = 8 + 8 + 10;
+    // Move the rest of the file along, from its end backwards.
+    std::vector<std::uint8_t> chunk(1 << 20);
+    for (std::uint64_t end = size; end > headerEnd && !out.Failed();) {
+        const std::size_t n = std::size_t(std::min<std::uint64_t>(chunk.size(), end - headerEnd));
+        end -= n;
+        if (out.ReadAt(end, chunk.data(), n) != n) return false;
+        out.Seek(end + kResLength);
+        out.Write(chunk.data(), n);
+    }
+    out.Seek(headerEnd);
+    out.U32be(kResLength);
+    out.Write("res ", 4);
+    out.U32be(8 + 10);
+    out.Write("resc", 4);
+    const auto n = std::uint16_t(dpi * 50);
+    for (int i = 0; i < 2; ++i) {  // vertical, then horizontal
+        out.U16be(n);
+        out.U16be(127);
+    }
+    out.Byte(2);
+    out.Byte(2);
+    out.Seek(at);
+    out.U32be(Be32(head) + kResLength);
+    out.Seek(out.Size());
+    return !out.Failed();
+}
+
 // Enough resolution levels for a good wavelet, but no more than the tile size allows.
 int Resolutions(int tileWidth, int tileHeight) {
     int levels = 1;
@@ -122,6 +170,9 @@ EncodeResult WriteJp2(const Bgrx32View& picture, OutputFile& out) {
         }
     }
     if (!opj_end_compress(codec.get(), stream.get())) return EncodeResult::kFailed;
+    stream.reset();  // hands its last bytes to `out`
+    if (picture.dpi > 0 && picture.dpi * 50 <= 65535 && !AddCaptureResolution(out, picture.dpi))
+        return EncodeResult::kFailed;
     return EncodeResult::kOk;
 }
 

@@ -70,6 +70,11 @@ bool Compress(const Bgrx32View& picture, Destination& dest, ErrorManager& errors
     info.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (picture.dpi > 0) {  // the JFIF header's density, in dots per inch
+        info.density_unit = 1;
+        info.X_density = UINT16(picture.dpi);
+        info.Y_density = UINT16(picture.dpi);
+    }
     for (int c = 0; c < info.num_components; ++c) {
         info.comp_info[c].h_samp_factor = 1;
         info.comp_info[c].v_samp_factor = 1;

@@ -39,8 +39,9 @@ EncodeResult WritePcx(const Bgrx32View& picture, OutputFile& out) {
     };
     put16(8, picture.width - 1);  // xmax (xmin, ymin are 0)
     put16(10, picture.height - 1);
-    put16(12, 72);  // dpi
-    put16(14, 72);
+    const int dpi = picture.dpi > 0 ? picture.dpi : 72;
+    put16(12, dpi);
+    put16(14, dpi);
     header[65] = 3;  // planes
     put16(66, lineBytes);
     put16(68, 1);  // colour palette interpretation

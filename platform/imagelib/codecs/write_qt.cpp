@@ -62,8 +62,13 @@ QImage RgbCopy(const Bgrx32View& picture) {
 EncodeResult WriteWithQt(const Bgrx32View& picture, OutputFile& out, const char* format,
                          int quality, int compression) {
     const QtImageIoScope quiet;
-    const QImage image = RgbCopy(picture);
+    QImage image = RgbCopy(picture);
     if (image.isNull()) return EncodeResult::kFailed;
+    if (picture.dpi > 0) {  // PNG's pHYs and TIFF's resolution; WebP's goes into EXIF
+        const int perMetre = int((std::int64_t(picture.dpi) * 10000 * 2 + 254) / (2 * 254));
+        image.setDotsPerMeterX(perMetre);
+        image.setDotsPerMeterY(perMetre);
+    }
     OutputDevice device(out);
     QImageWriter writer(&device, format);
     if (quality >= 0) writer.setQuality(quality);

@@ -2,10 +2,13 @@
 // renderer). Files are written by Qt or built by hand.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 
+#include "platform/imagelib/read_image.h"
 #include "tests/platform/imagelib/image_files.h"
 
 namespace {
@@ -102,6 +105,48 @@ TEST(QtFormats, TransparencyIsFlattenedOntoWhite) {
     EXPECT_EQ(Bits(p), 8);
     EXPECT_EQ(ColorAt(p, 1, 0), RGB(255, 255, 255)) << "transparent palette entry";
     deldib(p);
+}
+
+// Asked for, the coverage comes beside the picture only when some pixel is not opaque; the
+// picture is the flattened one either way.
+TEST(QtFormats, CoverageIsKeptBesideTheSameFlattenedPicture) {
+    QImage rgba(3, 2, QImage::Format_ARGB32);
+    rgba.fill(qRgba(10, 20, 30, 255));
+    rgba.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    rgba.setPixel(2, 1, qRgba(200, 100, 0, 128));
+    QImage keyed = IndexedImage(3);
+    QList<QRgb> table = keyed.colorTable();
+    table[1] = qRgba(0, 0, 0, 0);
+    keyed.setColorTable(table);
+    QImage opaque = rgba;
+    opaque.fill(qRgba(1, 2, 3, 255));
+    const struct {
+        const char* name;
+        QImage image;
+        bool hasCoverage;
+    } cases[] = {{"rgba", rgba, true},
+                 {"keyed palette", keyed, true},
+                 {"alpha channel, all opaque", opaque, false},
+                 {"no alpha channel", opaque.convertToFormat(QImage::Format_RGB888), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ByteVector file = Encode(c.image, "png");
+        lumivane::ReadOptions keep;
+        keep.keepAlpha = true;
+        const lumivane::ReadResult plain = lumivane::ReadImage(file);
+        const lumivane::ReadResult kept = lumivane::ReadImage(file, keep);
+        ASSERT_TRUE(plain.image && kept.image);
+        EXPECT_FALSE(plain.alpha);
+        const dib &a = plain.image.get(), &b = kept.image.get();
+        ASSERT_EQ(a.bytew, b.bytew);
+        EXPECT_EQ(0, std::memcmp(a.poi, b.poi,
+                                 std::size_t(a.bytew) * std::size_t(a.pmi->bmiHeader.biHeight)));
+        ASSERT_EQ(bool(kept.alpha), c.hasCoverage);
+        if (!kept.alpha) continue;
+        for (int y = 0; y < c.image.height(); ++y)
+            for (int x = 0; x < c.image.width(); ++x)
+                EXPECT_EQ(getpixel(kept.alpha.get(), x, y), DWORD(qAlpha(c.image.pixel(x, y))));
+    }
 }
 
 TEST(QtFormats, HandMadeGifKeepsItsPalette) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "engine/overlay.h"
 #include "platform/gdi/surface.h"
 #include "platform/imagelib/dib.h"
 
@@ -20,6 +21,13 @@ struct CompositionParams {
     bool backgroundCheck = true;     // draw the background and let its size count
     COLORREF fillColor = 0xFFFFFF;   // colour of everything the background does not cover
     bool smooth = false;             // high quality: interpolated turning and scaling
+
+    // Frame over the motif: the result has the background's size, the margins shift the motif
+    // in the window, and the feather (0: none) softens the motif's cut at the window's box.
+    bool overlay = false;
+    long double overlayFeather = 0;
+    bool roundMask = false;
+    long double maskRadius = 0;
 };
 
 // Sizes of one render, in pixels.
@@ -37,8 +45,10 @@ CompositionLayout ComputeLayout(const CompositionParams& params, int backgroundW
                                 int backgroundHeight, int motifWidth, int motifHeight);
 
 // Composes the picture into `bit` at layout.outW x layout.outH. Returns false, leaving `bit`
-// as it was, when the layout is not renderable or the bitmap cannot be allocated.
+// as it was, when the layout is not renderable or the bitmap cannot be allocated. With
+// params.overlay and a frame (and the background shown), the motif goes under the frame.
 bool ComposePicture(const CompositionParams& params, const CompositionLayout& layout,
-                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit);
+                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit,
+                    const OverlayFrame* frame = nullptr);
 
 }  // namespace lumivane

@@ -48,6 +48,8 @@ struct Parameters {
     bool roundMask = false;
     COLORREF fillColor = RGB(255, 255, 255);
     bool smooth = false;  // high quality: interpolated turning and scaling, off at every start
+    // The frame laid over the motif, off at every start.
+    bool overlay = false;
 
     Parameters();
     long double operator[](Field f) const { return values[std::size_t(f)]; }
@@ -56,7 +58,8 @@ struct Parameters {
 };
 
 // What a render reads from the settings. The window and the window-less session both go
-// through here, so they hand the engine the same values.
+// through here, so they hand the engine the same values. Whether the frame goes over the motif
+// depends on the background too: see RenderValues.
 CompositionParams CompositionValues(const Parameters& p);
 
 }  // namespace lumivane

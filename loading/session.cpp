@@ -18,7 +18,10 @@ FramingSession::~FramingSession() {
 void FramingSession::ReleaseBackground() {
     // A borrowed background is only forgotten: its pixels and its header belong to the lender.
     if (ownsBackground_ && images_.bkgnd.poi) FreeDib(images_.bkgnd);
+    if (ownsBackground_ && images_.bkgndAlpha.poi) FreeDib(images_.bkgndAlpha);
     images_.bkgnd = dib{};
+    images_.bkgndAlpha = dib{};
+    images_.opening.reset();
     ownsBackground_ = true;
 }
 
@@ -27,17 +30,26 @@ bool FramingSession::OpenMotif(const std::string& fname) {
 }
 
 bool FramingSession::OpenBackground(const std::string& fname) {
-    ReadResult read = ReadPicture(*this, fname);
+    ReadResult read = ReadPicture(*this, fname, false, true);
     if (!read.image) return false;
     ReleaseBackground();
-    InstallBackground(images_, *this, read.image.release());  // nothing left for it to free
+    const dib coverage = read.alpha.release();
+    // Nothing left for it to free.
+    InstallBackground(images_, *this, read.image.release(), coverage);
     return true;
 }
 
-void FramingSession::UseSharedBackground(const dib& background) {
+void FramingSession::UseSharedBackground(const dib& background, const dib& coverage) {
     ReleaseBackground();
     ownsBackground_ = false;
-    InstallBackground(images_, *this, background);  // nothing left for it to free
+    InstallBackground(images_, *this, background, coverage);  // nothing left for it to free
+}
+
+void FramingSession::SetOverlay(bool on) {
+    if (params_.overlay == on) return;
+    params_.overlay = on;
+    SetValue(Field::Maskwidth, DerivedFeatherWidth(images_, on, DibWidth(images_.di)));
+    ResizeBackground(images_, *this);
 }
 
 void FramingSession::SetValue(Field field, long double value) {
@@ -70,7 +82,7 @@ void FramingSession::NoteUnusableProfile(const std::string& fname) {
 }
 
 CompositionParams FramingSession::CompositionValues() const {
-    return lumivane::CompositionValues(params_);
+    return RenderValues(images_, params_);
 }
 
 bool FramingSession::Render() {
@@ -78,7 +90,7 @@ bool FramingSession::Render() {
     const CompositionLayout layout =
         ComputeLayout(c, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd), DibWidth(images_.di),
                       DibHeight(images_.di));
-    return ComposePicture(c, layout, images_.bkgnd, images_.di, images_.mask, bit_);
+    return ComposeWorkingState(c, layout, images_, bit_);
 }
 
 }  // namespace lumivane

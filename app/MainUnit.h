@@ -111,6 +111,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* Beenden1;
     QMenu* Extras1;
     QAction* HoheBildqualitt1;  // checkable, off at every start
+    QAction* RahmenberdasMotivlegen1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
     QAction* berdasProgramm1;
@@ -132,6 +133,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Vorlagespeichern1Click();
     void Beenden1Click();
     void HoheBildqualitt1Click();
+    void RahmenberdasMotivlegen1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
 
@@ -165,6 +167,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     bool AskReduceSize() override;
     bool Smooth() const override;
     void SetSmooth(bool on) override;
+    bool Overlay() const override;
+    void SetOverlay(bool on) override;
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;
@@ -173,6 +177,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The status bar's hint at a frame with a window while the frame is not laid over.
+    void ShowOverlayHint();
     void BuildToolBar();
     void BuildParameterPanel();
     void BuildPreview();

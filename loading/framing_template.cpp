@@ -317,7 +317,8 @@ FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& p
 
     const int mw = DibWidth(images.di), mh = DibHeight(images.di);
     const int bw = DibWidth(images.bkgnd), bh = DibHeight(images.bkgnd);
-    const BackgroundFit fit = FitBackground(p[Field::Zoom2Ed], p[Field::RahmenEd], mw, mh, bw, bh);
+    BackgroundFit fit = FitBackground(p[Field::Zoom2Ed], p[Field::RahmenEd], mw, mh, bw, bh);
+    if (OverlayActive(images, p.overlay)) fit = {100, 0, 0, false};  // the frame keeps its size
     t.backgroundZoom = UnlessDerived(Field::ZoomEd, p[Field::ZoomEd], fit.zoomEd);
     t.marginX = UnlessDerived(Field::AdditionalEd, p[Field::AdditionalEd], fit.additionalEd);
     t.marginY = UnlessDerived(Field::AdditionalYED, p[Field::AdditionalYED], fit.additionalYED);

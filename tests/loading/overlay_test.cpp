@@ -1,13 +1,12 @@
-// A frame with a transparent window laid over the motif, loaded from a PNG as a user's frame
-// would be: the result against the straight-alpha over operator, and the plain render kept.
+// A frame with a transparent window, loaded from a PNG as a user's frame would be, laid over
+// the motif: the result against the straight-alpha over operator; the plain render kept.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <string>
-
-#include <QImage>
+#include <vector>
 
 #include "image/Zerlin.h"
 #include "loading/save_picture.h"
@@ -18,110 +17,89 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr QRgb kRed = qRgb(250, 10, 10), kGreen = qRgb(10, 250, 10);
-constexpr int kWindowX = 15, kWindowY = 10, kWindowW = 30, kWindowH = 20;
+const QRect kWindow(15, 10, 30, 20);
+constexpr QRgb kRed = qRgb(250, 10, 10), kGreen = qRgb(10, 250, 10), kFill = qRgb(0, 0, 255);
 
-// A 60 x 40 frame in straight colours: opaque wood with a window, tinted glass over the
-// window's top rows, a ring of half-opaque shade around it and a faint red veil at the left.
+// 60 x 40 in straight colours: opaque wood, a window with tinted glass over its top rows, a
+// ring of half-opaque shade around it and a faint red veil at the left.
 QRgb FramePixel(int x, int y) {
-    const bool inWindow =
-        x >= kWindowX && x < kWindowX + kWindowW && y >= kWindowY && y < kWindowY + kWindowH;
-    if (inWindow) return y < kWindowY + 5 ? qRgba(20, 40, 250, 100) : qRgba(0, 0, 0, 0);
-    if (x >= kWindowX - 1 && x <= kWindowX + kWindowW && y >= kWindowY - 1 &&
-        y <= kWindowY + kWindowH)
-        return qRgba(90, 90, 90, 180);
-    if (x < 5) return qRgba(255, 0, 0, 60);
-    return qRgba(200, 150, 100, 255);
+    if (kWindow.contains(x, y)) return y < kWindow.y() + 5 ? qRgba(20, 40, 250, 100) : 0;
+    if (kWindow.adjusted(-1, -1, 1, 1).contains(x, y)) return qRgba(90, 90, 90, 180);
+    return x < 5 ? qRgba(255, 0, 0, 60) : qRgba(200, 150, 100, 255);
 }
 
-struct Files {
-    fs::path frame = fs::temp_directory_path() / "lumivane-overlay-frame.png";
-    fs::path motif = fs::temp_directory_path() / "lumivane-overlay-motif.bmp";
-    Files() {
+// The frame, and a 20 x 10 motif, red left and green right: scaled to cover the 30 x 20
+// window it is cut left and right, and its halves meet at the window's centre.
+struct Scene {
+    const fs::path frame = fs::temp_directory_path() / "lumivane-overlay-frame.png";
+    const fs::path motif = fs::temp_directory_path() / "lumivane-overlay-motif.bmp";
+    Scene() {
         QImage f(60, 40, QImage::Format_ARGB32);
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 60; ++x) f.setPixel(x, y, FramePixel(x, y));
-        EXPECT_TRUE(f.save(QString::fromStdString(frame.string()), "PNG"));
-        // 20 x 10, red left and green right: scaled to cover the 30 x 20 window it is cut left
-        // and right, and its halves meet at the window's centre.
+        EXPECT_TRUE(f.save(QString::fromStdString(frame.string())));
         Surface m;
         EXPECT_TRUE(m.SetSize(20, 10));
-        m.FillRect(0, 0, 10, 10, RGB(qRed(kRed), qGreen(kRed), qBlue(kRed)));
-        m.FillRect(10, 0, 20, 10, RGB(qRed(kGreen), qGreen(kGreen), qBlue(kGreen)));
+        m.FillRect(0, 0, 10, 10, RGB(250, 10, 10));
+        m.FillRect(10, 0, 20, 10, RGB(10, 250, 10));
         EXPECT_TRUE(SavePicture(m, motif.string()).Ok());
     }
-    ~Files() {
-        fs::remove(frame);
-        fs::remove(motif);
+    ~Scene() { fs::remove(frame), fs::remove(motif); }
+    void Load(FramingSession& s, bool shared = false, const dib& background = dib{}) const {
+        ASSERT_TRUE(s.OpenMotif(motif.string()));
+        if (shared)
+            s.UseSharedBackground(background);
+        else
+            ASSERT_TRUE(s.OpenBackground(frame.string()));
+        s.SetValue(Field::RotED, 0);
+        s.SetSwitches(true, false, RGB(0, 0, 255));
     }
 };
 
-void Load(FramingSession& s, const Files& files) {
-    ASSERT_TRUE(s.OpenMotif(files.motif.string()));
-    ASSERT_TRUE(s.OpenBackground(files.frame.string()));
-    s.SetValue(Field::RotED, 0);
-    s.SetSwitches(true, false, RGB(0, 0, 255));
-}
-
-bool SamePicture(const Surface& a, const Surface& b) {
-    return a.Width() == b.Width() && a.Height() == b.Height() &&
-           std::memcmp(a.Bits(), b.Bits(), std::size_t(a.Stride()) * a.Height()) == 0;
+std::vector<BYTE> Pixels(const Surface& s) {
+    return std::vector<BYTE>(s.Bits(), s.Bits() + s.Stride() * s.Height());
 }
 
 TEST(OverlayFrame, IsTheStraightAlphaOverOperatorOfFrameAndMotif) {
-    const Files files;
+    const Scene scene;
     FramingSession session;
-    Load(session, files);
+    scene.Load(session);
     session.SetOverlay(true);
     EXPECT_EQ(session.params()[Field::Maskwidth], 0) << "no feather unless one is set";
     ASSERT_TRUE(session.Render());
     const Surface& out = session.picture();
-    ASSERT_EQ(out.Width(), 60);
-    ASSERT_EQ(out.Height(), 40);
+    ASSERT_EQ(QSize(out.Width(), out.Height()), QSize(60, 40));
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 60; ++x) {
             const QRgb f = FramePixel(x, y);
-            const int a = qAlpha(f);
-            const bool inBox = x >= kWindowX && x < kWindowX + kWindowW && y >= kWindowY &&
-                               y < kWindowY + kWindowH;
-            const QRgb under = !inBox                        ? qRgb(0, 0, 255)
-                               : x < kWindowX + kWindowW / 2 ? kRed
-                                                             : kGreen;
-            const BYTE* p = out.ScanLine(y) + 4 * x;
-            const int got[3] = {p[2], p[1], p[0]};
-            const int frame[3] = {qRed(f), qGreen(f), qBlue(f)};
-            const int below[3] = {qRed(under), qGreen(under), qBlue(under)};
+            const QRgb u = !kWindow.contains(x, y)        ? kFill
+                           : x < kWindow.center().x() + 1 ? kRed
+                                                          : kGreen;
+            const int a = qAlpha(f), frame[3] = {qBlue(f), qGreen(f), qRed(f)},
+                      under[3] = {qBlue(u), qGreen(u), qRed(u)};
             for (int c = 0; c < 3; ++c) {
-                const int expected = (frame[c] * a + below[c] * (255 - a) + 127) / 255;
-                // The loaded frame is flattened onto white in 8 bits: half a step of it can
-                // show where the frame is partly transparent.
-                EXPECT_LE(std::abs(got[c] - expected), a == 0 || a == 255 ? 0 : 1)
+                const int expected = (frame[c] * a + under[c] * (255 - a) + 127) / 255;
+                // The frame is loaded flattened onto white in 8 bits: where it is partly
+                // transparent, half a step of that rounding may show.
+                EXPECT_LE(std::abs(out.ScanLine(y)[4 * x + c] - expected), a % 255 ? 1 : 0)
                     << "at " << x << "," << y << " channel " << c;
             }
         }
 }
 
-// The mode off, a frame's coverage changes nothing; the mode on, a frame without a window
-// renders as ever.
+// The mode off, the frame's coverage changes nothing; on, a frame without one renders as ever.
 TEST(OverlayFrame, WithoutTheModeOrAWindowTheRenderIsThePlainOne) {
-    const Files files;
+    const Scene scene;
     FramingSession withCoverage, flattened;
-    Load(withCoverage, files);
+    scene.Load(withCoverage);
     ASSERT_TRUE(withCoverage.images().bkgndAlpha.poi);
-    ASSERT_TRUE(flattened.OpenMotif(files.motif.string()));
-    flattened.UseSharedBackground(withCoverage.images().bkgnd);
-    flattened.SetValue(Field::RotED, 0);
-    flattened.SetSwitches(true, false, RGB(0, 0, 255));
+    scene.Load(flattened, true, withCoverage.images().bkgnd);
     ASSERT_TRUE(withCoverage.Render() && flattened.Render());
-    EXPECT_TRUE(SamePicture(withCoverage.picture(), flattened.picture()));
-
-    Surface before;
-    ASSERT_TRUE(before.SetSize(flattened.picture().Width(), flattened.picture().Height()));
-    std::memcpy(before.Bits(), flattened.picture().Bits(),
-                std::size_t(before.Stride()) * before.Height());
+    const std::vector<BYTE> plain = Pixels(flattened.picture());
+    EXPECT_EQ(Pixels(withCoverage.picture()), plain);
     flattened.SetOverlay(true);
     ASSERT_TRUE(flattened.Render());
-    EXPECT_TRUE(SamePicture(before, flattened.picture()));
+    EXPECT_EQ(Pixels(flattened.picture()), plain);
 }
 
 }  // namespace

@@ -370,8 +370,12 @@ void ApplyTemplate(WorkingImages& images, FramingHost& host, const FramingTempla
 
 void UseDesignOpening(WorkingImages& images, FramingHost& host, const FramingTemplate& t,
                       int fileWidth, int fileHeight, int turns) {
-    if (!t.opening) return;
-    images.opening = TurnedOpening(*t.opening, fileWidth, fileHeight, turns);
+    const std::optional<OpeningBox>& o = t.opening;
+    // A window that does not lie in the frame (a template edited by hand) is not used.
+    if (!o || std::int64_t(o->x) + o->width > fileWidth ||
+        std::int64_t(o->y) + o->height > fileHeight)
+        return;
+    images.opening = TurnedOpening(*o, fileWidth, fileHeight, turns);
     ResizeBackground(images, host);
 }
 

@@ -112,7 +112,7 @@ void ApplyTemplate(WorkingImages& images, FramingHost& host, const FramingTempla
 
 // The design's hand-given window on its background turned `turns` quarters (the file being
 // fileWidth x fileHeight), put in place of the found one with the background refitted. Nothing
-// happens when the design gives none.
+// happens when the design gives none or one that does not lie in the file.
 void UseDesignOpening(WorkingImages& images, FramingHost& host, const FramingTemplate& design,
                       int fileWidth, int fileHeight, int turns);
 

@@ -296,6 +296,9 @@ void TMainForm::BuildMenu() {
     HoheBildqualitt1 = item(Extras1, "HoheBildqualitt1", QStringLiteral("Hohe Bildqualität"));
     HoheBildqualitt1->setCheckable(true);
     Druckformat1 = item(Extras1, "Druckformat1", QStringLiteral("Druckformat…"));
+    RahmenberdasMotivlegen1 =
+        item(Extras1, "RahmenberdasMotivlegen1", QStringLiteral("Rahmen über das Motiv legen"));
+    RahmenberdasMotivlegen1->setCheckable(true);
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -332,6 +335,8 @@ void TMainForm::ConnectHandlers() {
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
     connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Druckformat1, &QAction::triggered, this, &TMainForm::Druckformat1Click);
+    connect(RahmenberdasMotivlegen1, &QAction::toggled, this,
+            &TMainForm::RahmenberdasMotivlegen1Click);
     connect(Anleitung1, &QAction::triggered, this, &TMainForm::Anleitung1Click);
     connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
 }
@@ -379,6 +384,7 @@ void TMainForm::openbkgndfilenow(const QString& fname) {
     busyUntilRendered_ = true;
     const std::string name = QFile::encodeName(fname).toStdString();
     if (!OpenBackground(images_, *this, name)) return;
+    ShowOverlayHint();
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
     backgroundFile_ = ec ? name : absolute.lexically_normal().string();
@@ -419,7 +425,7 @@ void TMainForm::Shape1MouseDown() {
 
 void TMainForm::QuerHochBtnClick() {
     // Keeps the background when the copy cannot be made.
-    if (TurnBackgroundQuarter(images_.bkgnd)) backgroundTurns_ = (backgroundTurns_ + 1) % 4;
+    if (TurnBackground(images_)) backgroundTurns_ = (backgroundTurns_ + 1) % 4;
     PaintBox1Paint();
 }
 
@@ -452,16 +458,27 @@ void TMainForm::opentemplatenow(const QString& fname) {
     const std::optional<FramingTemplate> design =
         ReadTemplate(QFile::encodeName(fname).toStdString(), error);
     if (!design) return ShowError(QString::fromStdString(error));
-    dib background = OpenTemplateBackground(design->background, error);
+    ReadOptions options;
+    options.keepAlpha = true;
+    BackgroundRead read;
+    dib background = OpenTemplateBackground(design->background, error, options, &read);
     if (!background.poi) return ShowError(QString::fromStdString(error));
-    const int turns = BackgroundTurnsFor(*design, DibWidth(background), DibHeight(background),
-                                         DibWidth(images_.di), DibHeight(images_.di));
-    if (!TurnQuarters(background, turns)) {
+    const int fileWidth = DibWidth(background), fileHeight = DibHeight(background);
+    const int turns = BackgroundTurnsFor(*design, fileWidth, fileHeight, DibWidth(images_.di),
+                                         DibHeight(images_.di));
+    dib coverage = read.coverage.release();
+    if (!TurnQuarters(background, turns) || (coverage.poi && !TurnQuarters(coverage, turns))) {
         FreeDib(background);
+        if (coverage.poi) FreeDib(coverage);
         return ShowLoadFailure(design->background);
     }
     busyUntilRendered_ = true;
-    ApplyTemplate(images_, *this, *design, background);  // the images own it from here on
+    // As ApplyTemplate, with a window given by hand put in before the settings that follow it.
+    ApplyFitInputs(*this, *design);
+    InstallBackground(images_, *this, background, coverage);  // the images own both from here on
+    UseDesignOpening(images_, *this, *design, fileWidth, fileHeight, turns);
+    ApplyTemplateSettings(images_, *this, *design);
+    ShowOverlayHint();
     backgroundFile_ = design->background;
     backgroundTurns_ = turns;
 }
@@ -519,6 +536,24 @@ void TMainForm::SetPrintFormat(const std::optional<PrintFormat>& format) {
     PaintBox1Paint();
 }
 
+// The frame keeps its size and the motif fills its window, without a feather unless one is set
+// afterwards; switched off, the fit and the feather are derived as for a freshly loaded frame.
+void TMainForm::RahmenberdasMotivlegen1Click() {
+    SetValue(Field::Maskwidth, DerivedFeatherWidth(images_, Overlay(), DibWidth(images_.di)));
+    Resizebkgnd();
+    ShowOverlayHint();
+    PaintBox1Paint();
+}
+
+void TMainForm::ShowOverlayHint() {
+    if (!Overlay() && images_.bkgndAlpha.poi && images_.opening)
+        StatusBar1->showMessage(
+            QStringLiteral("Der Hintergrund hat ein transparentes Fenster: Extras → Rahmen über "
+                           "das Motiv legen."));
+    else
+        StatusBar1->clearMessage();
+}
+
 void TMainForm::Anleitung1Click() {
     interaction_->Message(this, QStringLiteral("Kurzanleitung"), QString::fromUtf8(kManual),
                           MessageIcon::Information, MessageButtons::Ok);
@@ -549,6 +584,7 @@ Parameters TMainForm::Settings() const {
     p.fillColor = RGB(BYTE(fill.red()), BYTE(fill.green()), BYTE(fill.blue()));
     p.smooth = HoheBildqualitt1->isChecked();
     p.print = print_;
+    p.overlay = RahmenberdasMotivlegen1->isChecked();
     return p;
 }
 
@@ -562,13 +598,18 @@ void TMainForm::ShowPrintFit(const CompositionParams& params) {
         const QSignalBlocker quiet(edit);  // shown only: the render uses the fit itself
         edit->setValue(double(StoreFieldValue(SpecOf(field), value)));
     }
-    StatusBar1->showMessage(QString::fromStdString(LowResolutionWarning(*print_, params.zoom2Ed)));
+    // Laid under a frame, the motif's scale follows the frame's window, not "Motiv in %" alone.
+    if (params.overlay)
+        StatusBar1->clearMessage();
+    else
+        StatusBar1->showMessage(
+            QString::fromStdString(LowResolutionWarning(*print_, params.zoom2Ed)));
 }
 
 bool TMainForm::Compose() {
     const int bw = DibWidth(images_.bkgnd), bh = DibHeight(images_.bkgnd);
     const int mw = DibWidth(images_.di), mh = DibHeight(images_.di);
-    const CompositionParams params = CompositionValues(Settings(), bw, bh, mw, mh);
+    const CompositionParams params = RenderValues(images_, Settings());
     if (print_) ShowPrintFit(params);
     const CompositionLayout layout = ComputeLayout(params, bw, bh, mw, mh);
     const int pvW = WidgetExtent(layout.pvW), pvH = WidgetExtent(layout.pvH);
@@ -579,7 +620,7 @@ bool TMainForm::Compose() {
         return false;
     }
     // An empty or unallocatable result keeps the last picture.
-    ComposePicture(params, layout, images_.bkgnd, images_.di, images_.mask, bit_);
+    ComposeWorkingState(params, layout, images_, bit_);
     return true;
 }
 
@@ -657,6 +698,14 @@ bool TMainForm::Smooth() const {
 
 void TMainForm::SetSmooth(bool on) {
     HoheBildqualitt1->setChecked(on);  // a change renders, as a click does
+}
+
+bool TMainForm::Overlay() const {
+    return RahmenberdasMotivlegen1->isChecked();
+}
+
+void TMainForm::SetOverlay(bool on) {
+    RahmenberdasMotivlegen1->setChecked(on);  // a change refits and renders, as a click does
 }
 
 void TMainForm::ShowLoadFailure(const std::string&) {

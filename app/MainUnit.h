@@ -113,6 +113,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QMenu* Extras1;
     QAction* HoheBildqualitt1;  // checkable, off at every start
     QAction* Druckformat1;      // the print format dialog; the format is off at every start
+    QAction* RahmenberdasMotivlegen1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
     QAction* berdasProgramm1;
@@ -135,6 +136,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Beenden1Click();
     void HoheBildqualitt1Click();
     void Druckformat1Click();
+    void RahmenberdasMotivlegen1Click();
     void Anleitung1Click();
     void berdasProgramm1Click();
 
@@ -172,6 +174,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // into; the values they held come back when it is switched off.
     void SetPrintFormat(const std::optional<lumivane::PrintFormat>& format) override;
     const std::optional<lumivane::PrintFormat>& printFormat() const { return print_; }
+    bool Overlay() const override;
+    void SetOverlay(bool on) override;
     void ShowLoadFailure(const std::string& fname) override;
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;
@@ -180,6 +184,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The status bar's hint at a frame with a window while the frame is not laid over.
+    void ShowOverlayHint();
     void BuildToolBar();
     void BuildParameterPanel();
     void BuildPreview();

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "engine/blend.h"
+#include "engine/feather_mask.h"
 #include "engine/rounding.h"
 #include "engine/smooth_blend.h"
 #include "image/Zerlin.h"
 #include "image/smooth_resample.h"
 #include "platform/gdi/gdi.h"
+#include "platform/imagelib/owned_dib.h"
 
 namespace lumivane {
 
@@ -104,6 +106,18 @@ CompositionLayout ComputeLayout(const CompositionParams& params, int backgroundW
     }
     l.mW = Scaled(params.zoom2Ed, motifWidth);
     l.mH = Scaled(params.zoom2Ed, motifHeight);
+    if (params.overlay && params.backgroundCheck) {
+        // The frame holds the motif: the result is the frame, and the margins move the motif.
+        if (params.paperWidth > 0 && params.paperHeight > 0) {
+            l.bgW = params.paperWidth;
+            l.bgH = params.paperHeight;
+        }
+        l.outW = l.bgW;
+        l.outH = l.bgH;
+        l.pvW = Round64(params.zoomOutEd * static_cast<long double>(l.outW) / 100.0L);
+        l.pvH = Round64(params.zoomOutEd * static_cast<long double>(l.outH) / 100.0L);
+        return l;
+    }
     if (params.backgroundCheck) {
         l.outW = std::max(l.bgW, l.mW);
         l.outH = std::max(l.bgH, l.mH);
@@ -119,8 +133,10 @@ CompositionLayout ComputeLayout(const CompositionParams& params, int backgroundW
 }
 
 bool ComposePicture(const CompositionParams& params, const CompositionLayout& layout,
-                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit) {
+                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit,
+                    const OverlayFrame* frame) {
     if (!layout.Renderable()) return false;
+    const bool overlay = params.overlay && params.backgroundCheck && frame;
     if (!bit.SetSize(static_cast<int>(layout.outW), static_cast<int>(layout.outH))) return false;
 
     HDC dc = params.backgroundCheck ? CreateSurfaceDC(bit) : nullptr;
@@ -144,6 +160,24 @@ bool ComposePicture(const CompositionParams& params, const CompositionLayout& la
         DeleteDC(dc);
     } else {
         bit.Fill(params.fillColor);
+    }
+
+    if (overlay) {
+        const int x = static_cast<int>((layout.outW - layout.bgW) / 2);
+        const int y = static_cast<int>((layout.outH - layout.bgH) / 2);
+        const int w = static_cast<int>(layout.bgW), h = static_cast<int>(layout.bgH);
+        OwnedDib feather;
+        const long double width = RoundHalfEven(params.overlayFeather);
+        if (width > 0) {
+            const OpeningBox box = ScaledOpening(*frame, x, y, w, h);
+            if (box.width > 0 && box.height > 0) {
+                dib weights = newdib(box.width, box.height, 24, nullptr, 0);
+                feather.reset(weights);  // copies share the pixels: built through `weights`
+                BuildFeatherMask(weights, static_cast<double>(width), params.roundMask,
+                                 static_cast<double>(params.maskRadius));
+            }
+        }
+        return LayMotifUnderFrame(params, *frame, di, feather.get(), x, y, w, h, bit);
     }
 
     const long double winkel = RoundHalfEven(params.rotEd);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/overlay.h"
 #include "platform/gdi/surface.h"
 #include "platform/imagelib/dib.h"
 
@@ -28,6 +29,15 @@ struct CompositionParams {
         int x, y, width, height;
     };
     std::optional<Window> motifWindow;
+
+    // Frame over the motif: the result has the background's size, the margins shift the motif
+    // in the window, and the feather (0: none) softens the motif's cut at the window's box.
+    // With a print format the frame is stretched to the paper's pixels instead.
+    bool overlay = false;
+    int paperWidth = 0, paperHeight = 0;
+    long double overlayFeather = 0;
+    bool roundMask = false;
+    long double maskRadius = 0;
 };
 
 // Sizes of one render, in pixels.
@@ -45,8 +55,10 @@ CompositionLayout ComputeLayout(const CompositionParams& params, int backgroundW
                                 int backgroundHeight, int motifWidth, int motifHeight);
 
 // Composes the picture into `bit` at layout.outW x layout.outH. Returns false, leaving `bit`
-// as it was, when the layout is not renderable or the bitmap cannot be allocated.
+// as it was, when the layout is not renderable or the bitmap cannot be allocated. With
+// params.overlay and a frame (and the background shown), the motif goes under the frame.
 bool ComposePicture(const CompositionParams& params, const CompositionLayout& layout,
-                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit);
+                    const dib& bkgnd, const dib& di, const dib& mask, Surface& bit,
+                    const OverlayFrame* frame = nullptr);
 
 }  // namespace lumivane

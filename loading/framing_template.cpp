@@ -82,6 +82,11 @@ bool ReadValue(const FlatJsonValue& v, std::string& into) {
     into = v.text;
     return true;
 }
+bool ReadValue(const FlatJsonValue& v, OpeningBox& into) {
+    const auto box = v.kind == FlatJsonValue::Kind::String ? ParseOpening(v.text) : std::nullopt;
+    if (box) into = *box;
+    return box.has_value();
+}
 
 FlatJsonValue StoredValue(long double v) {
     return JsonNumber(v);
@@ -97,6 +102,10 @@ FlatJsonValue StoredValue(COLORREF c) {
 }
 FlatJsonValue StoredValue(const std::string& text) {
     return JsonString(text);
+}
+FlatJsonValue StoredValue(const OpeningBox& b) {
+    return JsonString(std::to_string(b.x) + "," + std::to_string(b.y) + "," +
+                      std::to_string(b.width) + "," + std::to_string(b.height));
 }
 
 // A number may be "derived" and a flag null: worked out for each motif, or not to be used.
@@ -197,9 +206,12 @@ struct TemplateKey {
     std::variant<long double FramingTemplate::*, std::optional<long double> FramingTemplate::*,
                  bool FramingTemplate::*, std::optional<bool> FramingTemplate::*,
                  int FramingTemplate::*, COLORREF FramingTemplate::*,
-                 std::string FramingTemplate::*, PrintKey>
+                 std::string FramingTemplate::*, std::optional<OpeningBox> FramingTemplate::*,
+                 PrintKey>
         member;
     bool optional = false;  // missing from files of earlier builds: the default stands
+    // Written only for a frame laid over the motif, so other designs are written as before.
+    bool overlayOnly = false;
 };
 
 const TemplateKey kTemplateKeys[] = {
@@ -228,6 +240,8 @@ const TemplateKey kTemplateKeys[] = {
     {"printBorderBottom", kPrintBottom, true},
     {"printFill", kPrintFill, true},
     {"printOrientation", kPrintOrientation, true},
+    {"overlay", &FramingTemplate::overlay, true, true},
+    {"opening", &FramingTemplate::opening, true, true},
 };
 constexpr std::size_t kPrintKeyCount = 9;
 
@@ -369,8 +383,10 @@ std::string WriteTemplate(const FramingTemplate& t, const std::string& path) {
     stored.background = StoredBackgroundName(t.background, path);
     std::vector<std::pair<std::string, FlatJsonValue>> members = {
         {"format", JsonString(kFormat)}, {"version", JsonNumber(kTemplateVersion)}};
-    for (const TemplateKey& key : kTemplateKeys)
+    for (const TemplateKey& key : kTemplateKeys) {
+        if (key.overlayOnly && !stored.overlay) continue;
         if (auto value = StoredKey(key, stored)) members.emplace_back(key.name, std::move(*value));
+    }
     const std::string text = WriteFlatJson(members);
     const SaveResult saved = SaveBytes(path, text);
     if (saved.Ok()) return "";
@@ -391,6 +407,7 @@ dib OpenTemplateBackground(const std::string& file, std::string& error,
     ReadResult result = ReadImageFile(file.c_str(), options);
     read->failure = result.failure;
     read->profile = result.profile;
+    read->coverage = std::move(result.alpha);
     if (!result.image) error = "Konnte das Bild nicht laden.";
     return result.image.release();
 }
@@ -416,14 +433,17 @@ FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& p
     t.fillColor = p.fillColor;
     t.smooth = p.smooth;
     t.print = p.print;
+    t.overlay = p.overlay;
 
     const int mw = DibWidth(images.di), mh = DibHeight(images.di);
     const int bw = DibWidth(images.bkgnd), bh = DibHeight(images.bkgnd);
-    const BackgroundFit fit = FitBackground(p[Field::Zoom2Ed], p[Field::RahmenEd], mw, mh, bw, bh);
+    BackgroundFit fit = FitBackground(p[Field::Zoom2Ed], p[Field::RahmenEd], mw, mh, bw, bh);
+    if (OverlayActive(images, p.overlay)) fit = {100, 0, 0, false};  // the frame keeps its size
     t.backgroundZoom = UnlessDerived(Field::ZoomEd, p[Field::ZoomEd], fit.zoomEd);
     t.marginX = UnlessDerived(Field::AdditionalEd, p[Field::AdditionalEd], fit.additionalEd);
     t.marginY = UnlessDerived(Field::AdditionalYED, p[Field::AdditionalYED], fit.additionalYED);
-    t.feather = UnlessDerived(Field::Maskwidth, p[Field::Maskwidth], PresetFeatherWidth(mw));
+    t.feather = UnlessDerived(Field::Maskwidth, p[Field::Maskwidth],
+                              DerivedFeatherWidth(images, p.overlay, mw));
 
     t.background = background;
     t.backgroundTurns = ((backgroundTurns % 4) + 4) % 4;
@@ -442,6 +462,7 @@ int BackgroundTurnsFor(const FramingTemplate& t, int backgroundWidth, int backgr
 }
 
 void ApplyFitInputs(FramingHost& host, const FramingTemplate& t) {
+    host.SetOverlay(t.overlay);  // a frame over the motif is not fitted around it
     host.SetValue(Field::RahmenEd, t.frame);
     host.SetValue(Field::Zoom2Ed, t.motifZoom);
     host.SetValue(Field::RotED, t.rotate);
@@ -449,8 +470,9 @@ void ApplyFitInputs(FramingHost& host, const FramingTemplate& t) {
 
 void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
                            const FramingTemplate& t) {
-    host.SetValue(Field::Maskwidth,
-                  t.feather ? *t.feather : PresetFeatherWidth(DibWidth(images.di)));
+    host.SetValue(
+        Field::Maskwidth,
+        t.feather ? *t.feather : DerivedFeatherWidth(images, host.Overlay(), DibWidth(images.di)));
     host.SetSwitches(t.backgroundCheck, t.roundMask, t.fillColor);
     host.SetSmooth(t.smooth);
     host.SetPrintFormat(t.print);
@@ -461,10 +483,37 @@ void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
 }
 
 void ApplyTemplate(WorkingImages& images, FramingHost& host, const FramingTemplate& t,
-                   const dib& background) {
+                   const dib& background, const dib& coverage) {
     ApplyFitInputs(host, t);
-    InstallBackground(images, host, background);
+    InstallBackground(images, host, background, coverage);
     ApplyTemplateSettings(images, host, t);
+}
+
+void UseDesignOpening(WorkingImages& images, FramingHost& host, const FramingTemplate& t,
+                      int fileWidth, int fileHeight, int turns) {
+    const std::optional<OpeningBox>& o = t.opening;
+    // A window that does not lie in the frame (a template edited by hand) is not used.
+    if (!o || std::int64_t(o->x) + o->width > fileWidth ||
+        std::int64_t(o->y) + o->height > fileHeight)
+        return;
+    images.opening = TurnedOpening(*o, fileWidth, fileHeight, turns);
+    ResizeBackground(images, host);
+}
+
+std::optional<OpeningBox> ParseOpening(const std::string& text) {
+    int v[4];
+    std::size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        std::size_t end = at;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        if (end == at || end - at > 9) return std::nullopt;  // no sign, and no overflow
+        v[i] = std::stoi(text.substr(at, end - at));
+        if (i < 3 && (end >= text.size() || text[end] != ',')) return std::nullopt;
+        at = end + 1;
+        if (i == 3 && end != text.size()) return std::nullopt;
+    }
+    if (v[2] < 1 || v[3] < 1) return std::nullopt;
+    return OpeningBox{v[0], v[1], v[2], v[3]};
 }
 
 }  // namespace lumivane

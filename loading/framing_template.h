@@ -34,6 +34,10 @@ struct FramingTemplate {
     bool reduceMotif = false;
     // The print format ("Druckformat"); unset: off, the percentage fit frames the motif.
     std::optional<PrintFormat> print;
+    // The frame laid over the motif ("Rahmen über das Motiv legen"), and its window given by
+    // hand in the background file's pixels (unset: found in the frame). Written only when on.
+    bool overlay = false;
+    std::optional<OpeningBox> opening;
 
     // The background file: absolute once read (a relative name is resolved against the
     // template's folder).
@@ -60,6 +64,7 @@ std::string WriteTemplate(const FramingTemplate& design, const std::string& path
 struct BackgroundRead {
     ReadFailure failure = ReadFailure::None;
     ProfileUse profile = ProfileUse::NotNeeded;
+    OwnedDib coverage;  // with options.keepAlpha, when the picture has transparency
 };
 
 // Reads a design's background file as it lies on disk, upright and in sRGB unless `options`
@@ -84,6 +89,10 @@ FramingTemplate CaptureTemplate(const WorkingImages& images, const Parameters& s
 // --fill give it; nothing for any other text.
 std::optional<COLORREF> ParseHexColour(const std::string& text);
 
+// A window written "X,Y,B,H": four whole numbers, the width and height above 0, the corner not
+// negative; nothing for any other text.
+std::optional<OpeningBox> ParseOpening(const std::string& text);
+
 // The quarter turns the background file needs for a motif of the given size.
 int BackgroundTurnsFor(const FramingTemplate& design, int backgroundWidth, int backgroundHeight,
                        int motifWidth, int motifHeight);
@@ -98,8 +107,15 @@ void ApplyTemplateSettings(const WorkingImages& images, FramingHost& host,
                            const FramingTemplate& design);
 
 // Applies a design to the installed motif: the fit inputs, then `background` (read from the
-// design's file and already turned; the images own it from now on) with its fit, then the rest.
+// design's file and already turned; the images own it, and its coverage, from now on) with its
+// fit, then the rest.
 void ApplyTemplate(WorkingImages& images, FramingHost& host, const FramingTemplate& design,
-                   const dib& background);
+                   const dib& background, const dib& coverage = dib{});
+
+// The design's hand-given window on its background turned `turns` quarters (the file being
+// fileWidth x fileHeight), put in place of the found one with the background refitted. Nothing
+// happens when the design gives none or one that does not lie in the file.
+void UseDesignOpening(WorkingImages& images, FramingHost& host, const FramingTemplate& design,
+                      int fileWidth, int fileHeight, int turns);
 
 }  // namespace lumivane

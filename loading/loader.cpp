@@ -1,7 +1,10 @@
 #include "loading/loader.h"
 
 #include "engine/fitting.h"
+#include "engine/print_format.h"
+#include "engine/rounding.h"
 #include "image/Zerlin.h"
+#include "image/quarter_turn.h"
 #include "image/smooth_resample.h"
 
 namespace lumivane {
@@ -17,9 +20,11 @@ void ReportLoadFailure(FramingHost& host, const std::string& fname, ReadFailure 
 
 }  // namespace
 
-ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata) {
+ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata,
+                       bool withCoverage) {
     ReadOptions options = host.PictureReadOptions();
     options.readMetadata = withMetadata;
+    options.keepAlpha = withCoverage;
     ReadResult read = ReadImageFile(fname.c_str(), options);
     if (!read.image)
         ReportLoadFailure(host, fname, read.failure);
@@ -49,7 +54,7 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
                                       width, height, host.Value(Field::RahmenEd))) {
         host.SetValue(Field::ZoomOutEd, *zoom);
     }
-    host.SetValue(Field::Maskwidth, PresetFeatherWidth(width));
+    host.SetValue(Field::Maskwidth, DerivedFeatherWidth(images, host.Overlay(), width));
 
     dib converted = tmp.release();
     ConvertDib(converted, 24);  // frees the old pixels only when the copy is made
@@ -74,20 +79,86 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
 }
 
 bool OpenBackground(WorkingImages& images, FramingHost& host, const std::string& fname) {
-    ReadResult read = ReadPicture(host, fname);
+    ReadResult read = ReadPicture(host, fname, false, true);
     if (!read.image) return false;
-    InstallBackground(images, host, read.image.release());
+    const dib coverage = read.alpha.release();
+    InstallBackground(images, host, read.image.release(), coverage);
     return true;
 }
 
-void InstallBackground(WorkingImages& images, FramingHost& host, const dib& background) {
+void InstallBackground(WorkingImages& images, FramingHost& host, const dib& background,
+                       const dib& coverage) {
     FreeDib(images.bkgnd);
     images.bkgnd = background;
+    if (images.bkgndAlpha.poi) FreeDib(images.bkgndAlpha);
+    images.bkgndAlpha = coverage;
+    images.opening = FindOpening(coverage);
     ResizeBackground(images, host);
     host.PaintBox1Paint();
 }
 
+bool OverlayActive(const WorkingImages& images, bool overlayMode) {
+    return overlayMode && images.bkgndAlpha.poi && images.opening;
+}
+
+int DerivedFeatherWidth(const WorkingImages& images, bool overlayMode, int motifWidth) {
+    return OverlayActive(images, overlayMode) ? 0 : PresetFeatherWidth(motifWidth);
+}
+
+OpeningBox TurnedOpening(OpeningBox box, int width, int height, int turns) {
+    for (int i = 0; i < ((turns % 4) + 4) % 4; ++i) {
+        // Picture pixel (x, y) lands at (y, width - 1 - x).
+        box = {box.y, width - box.x - box.width, box.height, box.width};
+        std::swap(width, height);
+    }
+    return box;
+}
+
+bool TurnBackground(WorkingImages& images) {
+    OwnedDib coverage;
+    if (images.bkgndAlpha.poi) {
+        coverage.reset(TurnDibQuarter(images.bkgndAlpha));
+        if (!coverage) return false;
+    }
+    const int width = DibWidth(images.bkgnd), height = DibHeight(images.bkgnd);
+    if (!TurnBackgroundQuarter(images.bkgnd)) return false;
+    if (images.bkgndAlpha.poi) {
+        FreeDib(images.bkgndAlpha);
+        images.bkgndAlpha = coverage.release();
+    }
+    if (images.opening) images.opening = TurnedOpening(*images.opening, width, height, 1);
+    return true;
+}
+
+CompositionParams RenderValues(const WorkingImages& images, const Parameters& settings) {
+    const int mw = DibWidth(images.di), mh = DibHeight(images.di);
+    if (!OverlayActive(images, settings.overlay))
+        return CompositionValues(settings, DibWidth(images.bkgnd), DibHeight(images.bkgnd), mw, mh);
+    CompositionParams c = CompositionValues(settings);
+    c.overlay = true;
+    if (settings.print) {  // the frame, holding the motif in its window, becomes the paper
+        const PaperLayout paper = LayOutPaper(*settings.print, RoundHalfEven(c.rotEd), mw, mh);
+        c.paperWidth = int(paper.width);
+        c.paperHeight = int(paper.height);
+    }
+    return c;
+}
+
+bool ComposeWorkingState(const CompositionParams& params, const CompositionLayout& layout,
+                         const WorkingImages& images, Surface& bit) {
+    if (!params.overlay)
+        return ComposePicture(params, layout, images.bkgnd, images.di, images.mask, bit);
+    const OverlayFrame frame{images.bkgndAlpha, *images.opening};
+    return ComposePicture(params, layout, images.bkgnd, images.di, images.mask, bit, &frame);
+}
+
 void ResizeBackground(const WorkingImages& images, FramingHost& host) {
+    if (OverlayActive(images, host.Overlay())) {
+        host.SetValue(Field::ZoomEd, 100);
+        host.SetValue(Field::AdditionalYED, 0);
+        host.SetValue(Field::AdditionalEd, 0);
+        return;
+    }
     const BackgroundFit fit =
         FitBackground(host.Value(Field::Zoom2Ed), host.Value(Field::RahmenEd), DibWidth(images.di),
                       DibHeight(images.di), DibWidth(images.bkgnd), DibHeight(images.bkgnd));
@@ -110,7 +181,7 @@ bool CreatePlaceholders(WorkingImages& images) {
 }
 
 void FreeWorkingImages(WorkingImages& images) {
-    for (dib* d : {&images.di, &images.mask, &images.bkgnd}) {
+    for (dib* d : {&images.di, &images.mask, &images.bkgnd, &images.bkgndAlpha}) {
         if (d->poi) FreeDib(*d);
     }
 }

@@ -3,8 +3,11 @@
 // sets off, how questions are asked, how a picture is rendered) is behind FramingHost.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "engine/composition.h"
+#include "engine/opening.h"
 #include "loading/parameters.h"
 #include "platform/imagelib/dib.h"
 #include "platform/imagelib/photo_facts.h"
@@ -19,6 +22,10 @@ struct WorkingImages {
     dib mask{};   // its feather mask, 24 bits per pixel
     dib bkgnd{};  // the background, at the depth it was loaded with
     PhotoFacts motifFacts;  // what the motif's file said about it, for the saved result
+    // The background's coverage (8-bit, 0 transparent) when it has transparency, else empty;
+    // turned with the background. And its window, found in it or given by hand.
+    dib bkgndAlpha{};
+    std::optional<OpeningBox> opening;
 };
 
 class FramingHost {
@@ -57,6 +64,12 @@ class FramingHost {
     // follow and the picture is rendered anew.
     virtual void SetPrintFormat(const std::optional<PrintFormat>&) {}
 
+    // Whether the frame is laid over the motif ("Rahmen über das Motiv legen").
+    virtual bool Overlay() const { return false; }
+    // Switches the mode; in the window the menu item follows, the background is refitted and
+    // the picture rendered anew.
+    virtual void SetOverlay(bool) {}
+
     // The client size of the preview area, for the preview zoom preset.
     virtual int PreviewClientWidth() const = 0;
     virtual int PreviewClientHeight() const = 0;
@@ -70,19 +83,43 @@ bool OpenMotif(WorkingImages& images, FramingHost& host, const std::string& fnam
 // Reads a picture as the host wants it (ReadImageFile with its options), with its EXIF, XMP and
 // IPTC when asked (a motif's go into the saved result). On failure tells the host why and that
 // it failed; an unusable colour profile is noted.
-ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata = false);
+// With `withCoverage`, a picture with transparency brings its coverage too.
+ReadResult ReadPicture(FramingHost& host, const std::string& fname, bool withMetadata = false,
+                       bool withCoverage = false);
 
 // Loads the background at its own depth, refits it and renders. On failure tells the host and
 // changes nothing.
 bool OpenBackground(WorkingImages& images, FramingHost& host, const std::string& fname);
 
 // The second half of OpenBackground for an image already loaded: frees the old background,
-// stores `background` in its place (the images own it from now on), refits and renders.
-void InstallBackground(WorkingImages& images, FramingHost& host, const dib& background);
+// stores `background` (and its coverage, when it has one) in its place, the images owning both
+// from now on, looks for its window, refits and renders.
+void InstallBackground(WorkingImages& images, FramingHost& host, const dib& background,
+                       const dib& coverage = dib{});
+
+// Whether the frame goes over the motif: the mode is on and the background has a window.
+bool OverlayActive(const WorkingImages& images, bool overlayMode);
+
+// The feather width derived for a motif of this width: none when the frame goes over it.
+int DerivedFeatherWidth(const WorkingImages& images, bool overlayMode, int motifWidth);
+
+// Turns the background a quarter, its coverage and window with it. False, and nothing
+// changed, when a copy could not be made.
+bool TurnBackground(WorkingImages& images);
+
+// A window's box after the picture it lies in (width x height before) is turned `turns`
+// quarters counter-clockwise.
+OpeningBox TurnedOpening(OpeningBox box, int width, int height, int turns);
 
 // Scales the background to a frame of RahmenEd percent around the motif and crops the result
-// through the margins: writes ZoomEd, AdditionalYED and AdditionalEd, in that order.
+// through the margins: writes ZoomEd, AdditionalYED and AdditionalEd, in that order. A frame
+// laid over the motif keeps its own size: 100 percent, no margins.
 void ResizeBackground(const WorkingImages& images, FramingHost& host);
+
+// Composes the working state with the settings, as the window and the batch renderer both do.
+CompositionParams RenderValues(const WorkingImages& images, const Parameters& settings);
+bool ComposeWorkingState(const CompositionParams& params, const CompositionLayout& layout,
+                         const WorkingImages& images, Surface& bit);
 
 // The first images of a working state: a blank 320 x 200 motif with its mask and a blank
 // 320 x 200 background. False (and nothing allocated) when memory is short.

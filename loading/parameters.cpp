@@ -53,6 +53,9 @@ CompositionParams CompositionValues(const Parameters& p) {
     c.backgroundCheck = p.backgroundCheck;
     c.fillColor = p.fillColor;
     c.smooth = p.smooth;
+    c.overlayFeather = p[Field::Maskwidth];
+    c.roundMask = p.roundMask;
+    c.maskRadius = p[Field::MaskRadiusEd];
     return c;
 }
 

@@ -54,6 +54,8 @@ struct Parameters {
     // The print format ("Druckformat"), off at every start. While it is on it decides the
     // scales and margins; the fields above only show what it decided.
     std::optional<PrintFormat> print;
+    // The frame laid over the motif, off at every start.
+    bool overlay = false;
 
     Parameters();
     long double operator[](Field f) const { return values[std::size_t(f)]; }
@@ -62,7 +64,8 @@ struct Parameters {
 };
 
 // What a render reads from the settings. The window and the window-less session both go
-// through here, so they hand the engine the same values.
+// through here, so they hand the engine the same values. Whether the frame goes over the motif
+// depends on the background too: see RenderValues.
 CompositionParams CompositionValues(const Parameters& p);
 
 // What a render composes for the installed images: the settings, or the print format's fit.

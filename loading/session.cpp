@@ -18,7 +18,10 @@ FramingSession::~FramingSession() {
 void FramingSession::ReleaseBackground() {
     // A borrowed background is only forgotten: its pixels and its header belong to the lender.
     if (ownsBackground_ && images_.bkgnd.poi) FreeDib(images_.bkgnd);
+    if (ownsBackground_ && images_.bkgndAlpha.poi) FreeDib(images_.bkgndAlpha);
     images_.bkgnd = dib{};
+    images_.bkgndAlpha = dib{};
+    images_.opening.reset();
     ownsBackground_ = true;
 }
 
@@ -27,17 +30,26 @@ bool FramingSession::OpenMotif(const std::string& fname) {
 }
 
 bool FramingSession::OpenBackground(const std::string& fname) {
-    ReadResult read = ReadPicture(*this, fname);
+    ReadResult read = ReadPicture(*this, fname, false, true);
     if (!read.image) return false;
     ReleaseBackground();
-    InstallBackground(images_, *this, read.image.release());  // nothing left for it to free
+    const dib coverage = read.alpha.release();
+    // Nothing left for it to free.
+    InstallBackground(images_, *this, read.image.release(), coverage);
     return true;
 }
 
-void FramingSession::UseSharedBackground(const dib& background) {
+void FramingSession::UseSharedBackground(const dib& background, const dib& coverage) {
     ReleaseBackground();
     ownsBackground_ = false;
-    InstallBackground(images_, *this, background);  // nothing left for it to free
+    InstallBackground(images_, *this, background, coverage);  // nothing left for it to free
+}
+
+void FramingSession::SetOverlay(bool on) {
+    if (params_.overlay == on) return;
+    params_.overlay = on;
+    SetValue(Field::Maskwidth, DerivedFeatherWidth(images_, on, DibWidth(images_.di)));
+    ResizeBackground(images_, *this);
 }
 
 void FramingSession::SetValue(Field field, long double value) {
@@ -71,8 +83,7 @@ void FramingSession::NoteUnusableProfile(const std::string& fname) {
 
 CompositionParams FramingSession::CompositionValues() const {
     const int mw = DibWidth(images_.di), mh = DibHeight(images_.di);
-    CompositionParams c = lumivane::CompositionValues(params_, DibWidth(images_.bkgnd),
-                                                      DibHeight(images_.bkgnd), mw, mh);
+    CompositionParams c = RenderValues(images_, params_);
     if (!params_.print && !params_.backgroundCheck && (plainFrameX_ || plainFrameY_)) {
         const CompositionLayout l = ComputeLayout(c, 0, 0, mw, mh);
         const long double grow = (params_[Field::RahmenEd] - 100) / 200.0L;
@@ -87,7 +98,7 @@ bool FramingSession::Render() {
     const CompositionLayout layout =
         ComputeLayout(c, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd), DibWidth(images_.di),
                       DibHeight(images_.di));
-    return ComposePicture(c, layout, images_.bkgnd, images_.di, images_.mask, bit_);
+    return ComposeWorkingState(c, layout, images_, bit_);
 }
 
 }  // namespace lumivane

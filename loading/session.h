@@ -49,8 +49,9 @@ class FramingSession final : public FramingHost {
 
     bool OpenMotif(const std::string& fname);
     bool OpenBackground(const std::string& fname);
-    // Uses an image that someone else owns and keeps alive as the background (read only).
-    void UseSharedBackground(const dib& background);
+    // Uses an image that someone else owns and keeps alive as the background (read only), with
+    // its coverage when it has one.
+    void UseSharedBackground(const dib& background, const dib& coverage = dib{});
 
     // Composes the picture at full size. False when the result is empty or too large.
     bool Render();
@@ -75,6 +76,8 @@ class FramingSession final : public FramingHost {
         plainFrameX_ = acrossX;
         plainFrameY_ = acrossY;
     }
+    bool Overlay() const override { return params_.overlay; }
+    void SetOverlay(bool on) override;
     void ShowLoadFailure(const std::string& fname) override;
     void NoteLoadFailure(ReadFailure why) override { lastFailure_ = why; }
     void NoteUnusableProfile(const std::string& fname) override;

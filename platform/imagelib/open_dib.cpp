@@ -84,6 +84,11 @@ void ShowAsSeen(lumivane::ReadResult& result, const lumivane::ReadOptions& optio
         const dib upright = OrientedDib(result.image.get(), result.facts.orientation);
         if (!upright.poi) throw std::bad_alloc();
         result.image.reset(upright);
+        if (result.alpha) {
+            const dib alpha = OrientedDib(result.alpha.get(), result.facts.orientation);
+            if (!alpha.poi) throw std::bad_alloc();
+            result.alpha.reset(alpha);
+        }
     }
 }
 

@@ -34,6 +34,9 @@ struct ReadOptions {
     bool applyProfile = true;      // convert from an embedded ICC profile to sRGB
     // Keep the photo's EXIF, XMP and IPTC in the facts (a motif's go into the saved result).
     bool readMetadata = false;
+    // Keep the coverage of a picture with transparency beside the flattened image (frames with
+    // a transparent window). The image itself is flattened onto white either way.
+    bool keepAlpha = false;
 };
 
 struct ReadResult {
@@ -41,6 +44,9 @@ struct ReadResult {
     ReadFailure failure = ReadFailure::None;
     PhotoFacts facts;
     ProfileUse profile = ProfileUse::NotNeeded;
+    // With keepAlpha, and only when some pixel is not fully opaque: the coverage as an 8-bit
+    // grey image of the picture's size, 0 transparent to 255 opaque, turned upright with it.
+    OwnedDib alpha;
 };
 
 // The image held in `file`, decoded by the first reader that recognises it, turned upright and

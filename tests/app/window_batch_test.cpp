@@ -8,6 +8,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <sstream>
 
@@ -275,6 +277,60 @@ TEST_F(WindowBatchTest, ALandscapeDesignFitsAPortraitPhoto) {
         Render({"--match-orientation", "--rotate", "8", "--round", "--frame", "125", "-b",
                 Local(dir.filePath("holz.jpg")), "-o", out, Local(portrait)});
     EXPECT_EQ(Mismatches(w.bit(), plain), 0);
+}
+
+// An oval frame with a soft edge: the status bar points at the mode, which, switched on, lays
+// the frame over the photo exactly as lumivane-render --overlay and a template saved from the
+// window do; a portrait photo gets the landscape frame turned, window and all.
+TEST_F(WindowBatchTest, AFrameWithAWindowGoesOverThePhotoAsInTheBatch) {
+    Gradient("holz.jpg", 400, 250);
+    Gradient("foto.jpg", 320, 240);
+    const QString portrait = Gradient("hoch.png", 180, 260);
+    QImage oval(360, 240, QImage::Format_ARGB32);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 360; ++x) {
+            const double u = (x + 0.5 - 180) / 120, v = (y + 0.5 - 120) / 80;
+            const double edge = (std::sqrt(u * u + v * v) - 1) * 40;  // about 4 pixels soft
+            const int a = int(std::clamp(127.5 + edge * 64, 0.0, 255.0));
+            oval.setPixel(x, y, qRgba(150 + x % 50, 110, 40 + y % 60, a));
+        }
+    const QString frame = dir.filePath("oval.png");
+    ASSERT_TRUE(oval.save(frame));
+
+    TMainForm& w = Make();
+    EXPECT_EQ(w.RahmenberdasMotivlegen1->text(), "Rahmen über das Motiv legen");
+    EXPECT_FALSE(w.RahmenberdasMotivlegen1->isChecked()) << "off at every start";
+    w.openbkgndfilenow(frame);
+    Settle(w);
+    EXPECT_EQ(w.statusBar()->currentMessage(),
+              "Der Hintergrund hat ein transparentes Fenster: Extras → Rahmen über das Motiv "
+              "legen.");
+    w.RahmenberdasMotivlegen1->trigger();
+    w.RotED->setValue(7);
+    w.Zoom2Ed->setValue(110);
+    w.AdditionalEd->setValue(6);
+    Settle(w);
+    EXPECT_EQ(w.statusBar()->currentMessage(), "");
+    EXPECT_EQ(w.bit().Width(), 360);
+    EXPECT_EQ(w.bit().Height(), 240);
+    EXPECT_EQ(w.Value(Field::Maskwidth), 0);
+
+    const std::string out = Local(dir.filePath("oval-batch.png"));
+    const std::string photo = Local(dir.filePath("foto.jpg"));
+    EXPECT_EQ(
+        Mismatches(w.bit(), Render({"--overlay", "--rotate", "7", "--motif-zoom", "110",
+                                    "--margin-x", "6", "-b", Local(frame), "-o", out, photo})),
+        0);
+    const QString file = SaveTemplate(w, QStringLiteral("oval"));
+    EXPECT_EQ(Mismatches(w.bit(), Render({"--template", Local(file), "-o", out, photo})), 0);
+
+    w.QuerHochBtn->click();
+    w.openfilenow(portrait);
+    w.AdditionalEd->setValue(6);  // set by hand: the template keeps it, a load refits it
+    Settle(w);
+    const QImage turned = Render({"--template", Local(file), "-o", out, Local(portrait)});
+    EXPECT_EQ(turned.size(), QSize(240, 360));
+    EXPECT_EQ(Mismatches(w.bit(), turned), 0);
 }
 
 TEST_F(WindowBatchTest, ABadTemplateIsReportedAndChangesNothing) {

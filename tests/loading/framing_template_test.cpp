@@ -271,5 +271,44 @@ TEST_F(FramingTemplateTest, APrintFormatTravelsWholeAndOnlyWhenOn) {
     EXPECT_TRUE(refused("\"printUnit\": \"in\"", "\"printUnit\": \"pt\""));
 }
 
+// The frame over the motif adds its two keys at the end, and only when it is on; what is
+// written reads back to the same bytes, and a window that is no box makes the file damaged.
+TEST_F(FramingTemplateTest, TheFrameOverTheMotifIsWrittenOnlyWhenOn) {
+    FramingTemplate t;
+    t.background = (dir_ / "holz.png").string();
+    const fs::path file = dir_ / "v.lumivane";
+    ASSERT_EQ(WriteTemplate(t, file.string()), "");
+    const std::string plain = Slurp(file);
+    EXPECT_EQ(plain.find("overlay"), std::string::npos);
+
+    const struct {
+        std::optional<OpeningBox> opening;
+        std::string stored;
+    } cases[] = {{std::nullopt, "\"derived\""},
+                 {OpeningBox{12, 30, 400, 250}, "\"12,30,400,250\""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        t.overlay = true;
+        t.opening = c.opening;
+        ASSERT_EQ(WriteTemplate(t, file.string()), "");
+        const std::string text = Slurp(file);
+        EXPECT_EQ(text, plain.substr(0, plain.size() - 3) +
+                            ",\n  \"overlay\": true,\n  \"opening\": " + c.stored + "\n}\n");
+        std::string error;
+        const std::optional<FramingTemplate> read = ReadTemplate(file.string(), error);
+        ASSERT_TRUE(read) << error;
+        EXPECT_TRUE(*read == t);
+    }
+    for (const char* bad : {"\"12,30,0,250\"", "\"-1,30,40,250\"", "\"1,2,3,4,\""}) {
+        std::string text = Slurp(file);
+        text.replace(text.find("\"12,30,400,250\""), 16, bad);
+        Write(file, text);
+        std::string error;
+        EXPECT_FALSE(ReadTemplate(file.string(), error)) << bad;
+        EXPECT_EQ(error, "Die Vorlage ist beschädigt.");
+        ASSERT_EQ(WriteTemplate(t, file.string()), "");
+    }
+}
+
 }  // namespace
 }  // namespace lumivane

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <exiv2/exiv2.hpp>
 
 #include "image/Zerlin.h"
@@ -176,6 +177,52 @@ TEST_F(RenderCli, SmoothMixesTheEdgesOfATurnedMotif) {
     }
     ASSERT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("--smooth"), std::string::npos);
+}
+
+// A frame with a window goes over the motif; a window the search cannot find (it touches the
+// frame's edge) is given by hand; a window that does not fit the frame is refused.
+TEST_F(RenderCli, OverlayLaysTheFrameOverTheMotifInItsWindow) {
+    auto frame = [&](const std::string& name, QRect window) {
+        QImage f(200, 150, QImage::Format_ARGB32);
+        f.fill(qRgba(20, 90, 160, 255));
+        for (int y = window.top(); y <= window.bottom(); ++y)
+            for (int x = window.left(); x <= window.right(); ++x) f.setPixel(x, y, 0);
+        EXPECT_TRUE(f.save(QString::fromStdString(Path(name))));
+        return Path(name);
+    };
+    const std::string windowed = frame("window.png", {60, 40, 80, 50}),
+                      open = frame("open.png", {0, 40, 80, 50}), out = Path("out.bmp");
+    const struct {
+        std::vector<std::string> options;
+        std::string background;
+        int status;
+        std::string message;  // part of what is said, "" for nothing
+        int motifX, motifY;   // a pixel showing the motif, -1 for no picture to look at
+        int width = 200, height = 150;  // the frame's own size, or the paper's
+    } cases[] = {
+        {{"--overlay"}, windowed, 0, "", 100, 65},
+        {{"--opening", "0,40,80,50"}, open, 0, "", 0, 40},
+        {{"--overlay"}, open, 0, "kein transparentes Fenster", -1, -1},
+        {{"--opening", "150,100,80,80"}, windowed, 1, "liegt nicht ganz im Hintergrund", -1, -1},
+        {{"--opening", "1,2,3"}, windowed, 2, "vier ganze Zahlen X,Y,B,H", -1, -1},
+        // 4 x 3 inches at 100 dpi: the frame stretched to 400 x 300, its window with it.
+        {{"--overlay", "--print", "4x3in", "--dpi", "100", "--paper-orientation", "quer"},
+         windowed, 0, "", 200, 130, 400, 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.back() + " " + c.background);
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"--rotate", "0", "-b", c.background, "-o", out, motif_});
+        ASSERT_EQ(Run(args), c.status) << err_.str();
+        EXPECT_EQ(err_.str().empty(), c.message.empty()) << err_.str();
+        EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+        if (c.motifX < 0) continue;
+        Result r(out);
+        EXPECT_EQ(r.width(), c.width);
+        EXPECT_EQ(r.height(), c.height);
+        EXPECT_EQ(r.at(c.motifX, c.motifY), RGB(200, 40, 10));
+        EXPECT_EQ(r.at(c.motifX + 80, c.motifY), RGB(20, 90, 160)) << "the frame";
+    }
 }
 
 TEST_F(RenderCli, SeveralMotifsGoIntoAFolderAndABadOneDoesNotStopTheOthers) {

@@ -313,6 +313,20 @@ bool StoreBackground(RenderOptions& o, const std::string&, const std::string& va
     return true;
 }
 
+// A window given by hand is of use only with the frame over the motif: it switches that on.
+bool StoreOpening(RenderOptions& o, const std::string& option, const std::string& value,
+                  std::string& error) {
+    const std::optional<OpeningBox> box = ParseOpening(value);
+    if (!box) {
+        error = "Bei " + option + " werden vier ganze Zahlen X,Y,B,H erwartet (B und H größer " +
+                "als 0), nicht \"" + value + "\".";
+        return false;
+    }
+    o.design.opening = box;
+    o.design.overlay = true;
+    return true;
+}
+
 bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::string&,
                            std::string&) {
     o.design.orientationMatched = true;
@@ -374,6 +388,14 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--smooth", nullptr, nullptr,
          "hohe Bildqualität: glatt gedreht und skaliert, ohne Treppenstufen",
          Switch(&FramingTemplate::smooth)},
+        {nullptr, "--overlay", nullptr, nullptr,
+         "Rahmen über das Motiv legen: das Motiv füllt das transparente Fenster des "
+         "Hintergrunds",
+         Switch(&FramingTemplate::overlay)},
+        {nullptr, "--opening", "X,Y,B,H", nullptr,
+         "Fenster des Rahmens von Hand (Pixel im Hintergrundbild), wenn es nicht gefunden "
+         "wird; schließt --overlay ein",
+         StoreOpening},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--template", "DATEI", nullptr,
@@ -517,6 +539,8 @@ namespace {
 struct Backgrounds {
     dib asDesigned{};
     dib turnedOnce{};
+    dib coverageAsDesigned{};  // with the frame over the motif, when it has transparency
+    dib coverageTurnedOnce{};
     int fileWidth = 0, fileHeight = 0;
     std::shared_future<bool> ready;
 };
@@ -530,6 +554,26 @@ struct FrameOutcome {
     bool loadFailed = false;
     bool profileUnusable = false;
 };
+
+// Checks a frame meant to go over the motif as read: a window given by hand must lie in it
+// (a failure), and a frame without a window is used as without --overlay (a warning).
+template <typename Report>
+bool OverlayCanWork(const FramingTemplate& design, const Backgrounds& bg, Report& report) {
+    const int w = bg.fileWidth, h = bg.fileHeight;
+    if (const std::optional<OpeningBox>& o = design.opening;
+        o && (std::int64_t(o->x) + o->width > w || std::int64_t(o->y) + o->height > h)) {
+        const std::string box = std::to_string(o->x) + "," + std::to_string(o->y) + "," +
+                                std::to_string(o->width) + "," + std::to_string(o->height);
+        report(design.background, "Das Fenster " + box + " liegt nicht ganz im Hintergrund (" +
+                                      std::to_string(w) + " × " + std::to_string(h) + " Pixel).");
+        return false;
+    }
+    if (!bg.coverageAsDesigned.poi || (!design.opening && !FindOpening(bg.coverageAsDesigned)))
+        report(design.background,
+               "Der Hintergrund hat kein transparentes Fenster; er wird wie ohne --overlay "
+               "verwendet.");
+    return true;
+}
 
 // Frames one motif into `session` and writes it, once the background is ready.
 FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
@@ -557,8 +601,10 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
     if (bg.asDesigned.poi) {  // none without a background file (--no-background)
         const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
                                              DibWidth(motifImage), DibHeight(motifImage));
-        session.UseSharedBackground(turns == design.backgroundTurns ? bg.asDesigned
-                                                                    : bg.turnedOnce);
+        const bool asDesigned = turns == design.backgroundTurns;
+        session.UseSharedBackground(asDesigned ? bg.asDesigned : bg.turnedOnce,
+                                    asDesigned ? bg.coverageAsDesigned : bg.coverageTurnedOnce);
+        UseDesignOpening(session.images(), session, design, bg.fileWidth, bg.fileHeight, turns);
     }
     ApplyTemplateSettings(session.images(), session, design);
     if (o.plainNoBackground) session.SetPlainFrame(!design.marginX, !design.marginY);
@@ -567,8 +613,8 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
         outcome.message = "Das Ergebnis ist leer oder zu groß.";
         return outcome;
     }
-    if (design.print)
-        outcome.warning = LowResolutionWarning(*design.print, session.CompositionValues().zoom2Ed);
+    if (const CompositionParams c = session.CompositionValues(); design.print && !c.overlay)
+        outcome.warning = LowResolutionWarning(*design.print, c.zoom2Ed);
     SaveOptions save;
     save.quality = o.quality;
     if (design.print) save.dpi = design.print->dpi;
@@ -613,8 +659,9 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     auto readBackground = [&] {
         std::string error;
         BackgroundRead read;
-        bg.asDesigned =
-            OpenTemplateBackground(design.background, error, PictureReadOptions(o), &read);
+        ReadOptions options = PictureReadOptions(o);
+        options.keepAlpha = design.overlay;
+        bg.asDesigned = OpenTemplateBackground(design.background, error, options, &read);
         if (!bg.asDesigned.poi) {
             if (o.backgroundFromTemplate) {  // the message names the file
                 std::lock_guard<std::mutex> lock(errLock);
@@ -627,13 +674,19 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         if (read.profile == ProfileUse::Unusable) report(design.background, kProfileWarning);
         bg.fileWidth = DibWidth(bg.asDesigned);
         bg.fileHeight = DibHeight(bg.asDesigned);
-        if (!TurnQuarters(bg.asDesigned, design.backgroundTurns)) {
+        bg.coverageAsDesigned = read.coverage.release();
+        if (design.overlay && !OverlayCanWork(design, bg, report)) return false;
+        if (!TurnQuarters(bg.asDesigned, design.backgroundTurns) ||
+            (bg.coverageAsDesigned.poi &&
+             !TurnQuarters(bg.coverageAsDesigned, design.backgroundTurns))) {
             report(design.background, "Zu wenig Arbeitsspeicher.");
             return false;
         }
         if (design.orientationMatched) {
             bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
-            if (!bg.turnedOnce.poi) {
+            if (bg.coverageAsDesigned.poi)
+                bg.coverageTurnedOnce = TurnDibQuarter(bg.coverageAsDesigned);
+            if (!bg.turnedOnce.poi || (bg.coverageAsDesigned.poi && !bg.coverageTurnedOnce.poi)) {
                 report(design.background, "Zu wenig Arbeitsspeicher.");
                 return false;
             }
@@ -698,7 +751,7 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     for (std::thread& t : threads) t.join();
     preparing.join();
 
-    for (dib* d : {&bg.asDesigned, &bg.turnedOnce})
+    for (dib* d : {&bg.asDesigned, &bg.turnedOnce, &bg.coverageAsDesigned, &bg.coverageTurnedOnce})
         if (d->poi) FreeDib(*d);
     return bg.ready.get() && !anyFailed ? 0 : 1;
 }

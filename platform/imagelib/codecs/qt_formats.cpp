@@ -3,7 +3,8 @@
 // Palette images stay palette images: 1-bit images keep 1 bit, every other palette image
 // (16 colours or fewer included) becomes 8 bits with the file's colours. Greyscale becomes an
 // 8-bit grey ramp, everything else 24 bits. Transparency is flattened onto white, since the
-// image record has no alpha. Works without a QGuiApplication.
+// image record has no alpha; when asked, the coverage is kept beside it as an 8-bit image.
+// Works without a QGuiApplication.
 #include <algorithm>
 #include <mutex>
 #include <string_view>
@@ -51,22 +52,41 @@ void CopyRows(const QImage& from, const dib& to, std::size_t rowBytes) {
     }
 }
 
-dib FromPalette(const QImage& image, int bits) {
+// The coverage of a palette picture, looked up through its colour table; nothing when every
+// colour is opaque, so an opaque picture costs no pass.
+OwnedDib PaletteCoverage(const QImage& image) {
+    const QList<QRgb> table = image.colorTable();
+    if (std::all_of(table.begin(), table.end(), [](QRgb c) { return qAlpha(c) == 255; })) return {};
+    const int w = image.width(), h = image.height();
+    OwnedDib alpha(Allocated(NewGreyDib(w, h)));
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t* dst = PictureRowPtr(alpha.get(), y);
+        for (int x = 0; x < w; ++x) {
+            const int i = image.pixelIndex(x, y);
+            dst[x] = i < table.size() ? std::uint8_t(qAlpha(table[i])) : 255;
+        }
+    }
+    return alpha;
+}
+
+dib FromPalette(const QImage& image, int bits, OwnedDib* alpha) {
     const std::vector<PaletteColor> colors = FlattenedColorTable(image);
     dib out = NewPaletteDib(image.width(), image.height(), bits, colors.data(), int(colors.size()));
     if (out.poi) CopyRows(image, out, (std::size_t(image.width()) * bits + 7) / 8);
+    if (out.poi && alpha) *alpha = PaletteCoverage(image);
     return out;
 }
 
-dib FromQImage(QImage image) {
+// `alpha`, when given, receives the coverage if the picture has any transparency.
+dib FromQImage(QImage image, OwnedDib* alpha) {
     const int w = image.width(), h = image.height();
     switch (image.format()) {
         case QImage::Format_Mono:
-            return FromPalette(image, 1);
+            return FromPalette(image, 1, alpha);
         case QImage::Format_MonoLSB:
-            return FromPalette(image.convertToFormat(QImage::Format_Mono), 1);
+            return FromPalette(image.convertToFormat(QImage::Format_Mono), 1, alpha);
         case QImage::Format_Indexed8:
-            return FromPalette(image, 8);
+            return FromPalette(image, 8, alpha);
         case QImage::Format_Grayscale8:
         case QImage::Format_Grayscale16: {
             if (image.format() != QImage::Format_Grayscale8)
@@ -90,20 +110,26 @@ dib FromQImage(QImage image) {
         return out;
     }
     image = image.convertToFormat(QImage::Format_ARGB32);
-    if (image.isNull()) {
+    OwnedDib coverage(alpha ? NewGreyDib(w, h) : dib{});
+    if (image.isNull() || (alpha && !coverage)) {
         deldib(out);
         return dib{};
     }
+    bool opaque = true;
     for (int y = 0; y < h; ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         std::uint8_t* dst = PictureRowPtr(out, y);
+        std::uint8_t* cover = coverage ? PictureRowPtr(coverage.get(), y) : nullptr;
         for (int x = 0; x < w; ++x, dst += 3) {
             const unsigned a = unsigned(qAlpha(src[x]));
             dst[0] = OverWhite(qBlue(src[x]), a);
             dst[1] = OverWhite(qGreen(src[x]), a);
             dst[2] = OverWhite(qRed(src[x]), a);
+            if (cover) cover[x] = std::uint8_t(a);
+            opaque = opaque && a == 255;
         }
     }
+    if (alpha && !opaque) *alpha = std::move(coverage);
     return out;
 }
 
@@ -210,7 +236,8 @@ constexpr std::int64_t kGifPixelsPerByte = 4096 * 8 / 3;
 constexpr std::int64_t kTiffPixelsPerByte = 32768;
 constexpr std::int64_t kWebpPixelsPerByte = 1024;
 
-ReadResult DecodeWithQt(Bytes file, const char* format, std::int64_t pixelsPerByte) {
+ReadResult DecodeWithQt(Bytes file, const ReadOptions& options, const char* format,
+                        std::int64_t pixelsPerByte) {
     const QtImageIoScope quiet;
     LimitQtAllocations();
     QByteArray bytes =
@@ -241,7 +268,11 @@ ReadResult DecodeWithQt(Bytes file, const char* format, std::int64_t pixelsPerBy
     if (!ImageSizeAllowed(image.width(), image.height()) ||
         !FileCanHold(image.width(), image.height(), file.size(), pixelsPerByte))
         return Refused(ReadFailure::TooLarge);
-    return Decoded(FromQImage(std::move(image)), ReadFailure::OutOfMemory);
+    OwnedDib alpha;
+    ReadResult result = Decoded(FromQImage(std::move(image), options.keepAlpha ? &alpha : nullptr),
+                                ReadFailure::OutOfMemory);
+    if (result.image) result.alpha = std::move(alpha);
+    return result;
 }
 
 bool StartsWith(Bytes file, std::string_view magic, std::size_t at = 0) {
@@ -301,10 +332,10 @@ std::vector<std::uint8_t> SafeForLibpng(Bytes file) {
     return kept;
 }
 
-ReadResult DecodePng(Bytes file, const ReadOptions&) {
+ReadResult DecodePng(Bytes file, const ReadOptions& options) {
     const std::vector<std::uint8_t> safe = SafeForLibpng(file);
     const Bytes forQt = safe.empty() ? file : Bytes(safe);
-    return WithFacts(DecodeWithQt(forQt, "png", kPngPixelsPerByte), PngFacts, file);
+    return WithFacts(DecodeWithQt(forQt, options, "png", kPngPixelsPerByte), PngFacts, file);
 }
 // Qt's GIF reader allocates the picture before it reports a size: the logical screen, widened
 // to take in the first frame. So that size is checked here first.
@@ -320,19 +351,19 @@ bool GifSizeAcceptable(Bytes file) {
             FileCanHold(width, height, file.size(), kGifPixelsPerByte));
 }
 
-ReadResult DecodeGif(Bytes file, const ReadOptions&) {
+ReadResult DecodeGif(Bytes file, const ReadOptions& options) {
     if (!GifSizeAcceptable(file)) return Refused(ReadFailure::TooLarge);
-    ReadResult result = DecodeWithQt(file, "gif", kGifPixelsPerByte);
+    ReadResult result = DecodeWithQt(file, options, "gif", kGifPixelsPerByte);
     if (!result.image || result.image.get().pmi->bmiHeader.biBitCount != 24) return result;
     // PaletteFromFlattened takes the 24-bit record over: it frees it or hands it back.
     result.image.reset(PaletteFromFlattened(result.image.release(), GifColorTable(file)));
     return result;
 }
-ReadResult DecodeTiff(Bytes file, const ReadOptions&) {
-    return WithFacts(DecodeWithQt(file, "tiff", kTiffPixelsPerByte), TiffFacts, file);
+ReadResult DecodeTiff(Bytes file, const ReadOptions& options) {
+    return WithFacts(DecodeWithQt(file, options, "tiff", kTiffPixelsPerByte), TiffFacts, file);
 }
-ReadResult DecodeWebp(Bytes file, const ReadOptions&) {
-    return WithFacts(DecodeWithQt(file, "webp", kWebpPixelsPerByte), WebpFacts, file);
+ReadResult DecodeWebp(Bytes file, const ReadOptions& options) {
+    return WithFacts(DecodeWithQt(file, options, "webp", kWebpPixelsPerByte), WebpFacts, file);
 }
 
 }  // namespace

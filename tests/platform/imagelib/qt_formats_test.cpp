@@ -2,10 +2,13 @@
 // renderer). Files are written by Qt or built by hand.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 
+#include "platform/imagelib/read_image.h"
 #include "tests/platform/imagelib/image_files.h"
 
 namespace {
@@ -102,6 +105,33 @@ TEST(QtFormats, TransparencyIsFlattenedOntoWhite) {
     EXPECT_EQ(Bits(p), 8);
     EXPECT_EQ(ColorAt(p, 1, 0), RGB(255, 255, 255)) << "transparent palette entry";
     deldib(p);
+}
+
+// Asked for, the coverage comes beside the same flattened picture, only when a pixel is not
+// opaque (an alpha channel that is opaque throughout costs nothing).
+TEST(QtFormats, CoverageIsKeptBesideTheSameFlattenedPicture) {
+    QImage rgba(3, 2, QImage::Format_ARGB32), keyed = IndexedImage(3);
+    rgba.fill(qRgba(10, 20, 30, 255));
+    rgba.setPixel(2, 1, qRgba(200, 100, 0, 128));
+    keyed.setColor(1, qRgba(0, 0, 0, 0));
+    QImage opaque = rgba;
+    opaque.fill(qRgba(1, 2, 3, 255));
+    lumivane::ReadOptions keep;
+    keep.keepAlpha = true;
+    for (const QImage& image :
+         {rgba, keyed, opaque, opaque.convertToFormat(QImage::Format_RGB888)}) {
+        const ByteVector file = Encode(image, "png");
+        const lumivane::ReadResult plain = lumivane::ReadImage(file),
+                                   kept = lumivane::ReadImage(file, keep);
+        ASSERT_TRUE(plain.image && kept.image);
+        const dib &a = plain.image.get(), &b = kept.image.get();
+        EXPECT_EQ(0, std::memcmp(a.poi, b.poi, std::size_t(a.bytew) * image.height()));
+        EXPECT_FALSE(plain.alpha);
+        ASSERT_EQ(bool(kept.alpha), image.hasAlphaChannel() && image != opaque);
+        for (int y = 0; kept.alpha && y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                EXPECT_EQ(getpixel(kept.alpha.get(), x, y), DWORD(qAlpha(image.pixel(x, y))));
+    }
 }
 
 TEST(QtFormats, HandMadeGifKeepsItsPalette) {

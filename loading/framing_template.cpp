@@ -104,8 +104,7 @@ FlatJsonValue StoredValue(const std::string& text) {
     return JsonString(text);
 }
 FlatJsonValue StoredValue(const OpeningBox& b) {
-    return JsonString(std::to_string(b.x) + "," + std::to_string(b.y) + "," +
-                      std::to_string(b.width) + "," + std::to_string(b.height));
+    return JsonString(OpeningText(b));
 }
 
 // A number may be "derived" and a flag null: worked out for each motif, or not to be used.
@@ -146,28 +145,12 @@ FlatJsonValue StoredLength(std::int64_t um) {
 }
 
 // Words for the choices, as lumivane-render takes them.
-template <typename E, std::size_t N>
-bool ReadWord(const FlatJsonValue& v, E& into, const std::pair<E, const char*> (&words)[N]) {
-    for (const auto& [value, word] : words) {
-        if (v.kind == FlatJsonValue::Kind::String && v.text == word) {
-            into = value;
-            return true;
-        }
-    }
-    return false;
+template <typename E>
+bool ReadWord(const FlatJsonValue& v, E& into, std::optional<E> (*named)(const std::string&)) {
+    const std::optional<E> e = v.kind == FlatJsonValue::Kind::String ? named(v.text) : std::nullopt;
+    if (e) into = *e;
+    return e.has_value();
 }
-template <typename E, std::size_t N>
-FlatJsonValue StoredWord(E value, const std::pair<E, const char*> (&words)[N]) {
-    for (const auto& [v, word] : words)
-        if (v == value) return JsonString(word);
-    return JsonString(words[0].second);
-}
-const std::pair<PaperUnit, const char*> kUnits[] = {
-    {PaperUnit::Cm, "cm"}, {PaperUnit::Mm, "mm"}, {PaperUnit::In, "in"}};
-const std::pair<PaperOrientation, const char*> kOrientations[] = {
-    {PaperOrientation::AsPhoto, "wie-foto"},
-    {PaperOrientation::Portrait, "hoch"},
-    {PaperOrientation::Landscape, "quer"}};
 
 template <std::int64_t PrintFormat::*M>
 constexpr PrintKey LengthKey() {
@@ -180,8 +163,8 @@ const PrintKey kPrintTop = LengthKey<&PrintFormat::borderTopUm>();
 const PrintKey kPrintSides = LengthKey<&PrintFormat::borderSidesUm>();
 const PrintKey kPrintBottom = LengthKey<&PrintFormat::borderBottomUm>();
 const PrintKey kPrintUnit{
-    [](const FlatJsonValue& v, PrintFormat& f) { return ReadWord(v, f.unit, kUnits); },
-    [](const PrintFormat& f) { return StoredWord(f.unit, kUnits); }};
+    [](const FlatJsonValue& v, PrintFormat& f) { return ReadWord(v, f.unit, UnitNamed); },
+    [](const PrintFormat& f) { return JsonString(UnitName(f.unit)); }};
 const PrintKey kPrintDpi{[](const FlatJsonValue& v, PrintFormat& f) {
                              if (v.kind != FlatJsonValue::Kind::Number || v.number < kMinPrintDpi ||
                                  v.number > kMaxPrintDpi || v.number != std::floor(v.number))
@@ -195,9 +178,9 @@ const PrintKey kPrintFill{
     [](const PrintFormat& f) { return JsonBool(f.fill); }};
 const PrintKey kPrintOrientation{
     [](const FlatJsonValue& v, PrintFormat& f) {
-        return ReadWord(v, f.orientation, kOrientations);
+        return ReadWord(v, f.orientation, OrientationNamed);
     },
-    [](const PrintFormat& f) { return StoredWord(f.orientation, kOrientations); }};
+    [](const PrintFormat& f) { return JsonString(OrientationWord(f.orientation)); }};
 
 // One row per key, in the order they are written: reading and writing both come from here. The
 // background's name is made relative on writing and absolute on reading, around the table.
@@ -498,6 +481,11 @@ void UseDesignOpening(WorkingImages& images, FramingHost& host, const FramingTem
         return;
     images.opening = TurnedOpening(*o, fileWidth, fileHeight, turns);
     ResizeBackground(images, host);
+}
+
+std::string OpeningText(const OpeningBox& b) {
+    return std::to_string(b.x) + "," + std::to_string(b.y) + "," + std::to_string(b.width) + "," +
+           std::to_string(b.height);
 }
 
 std::optional<OpeningBox> ParseOpening(const std::string& text) {

@@ -92,6 +92,8 @@ std::optional<COLORREF> ParseHexColour(const std::string& text);
 // A window written "X,Y,B,H": four whole numbers, the width and height above 0, the corner not
 // negative; nothing for any other text.
 std::optional<OpeningBox> ParseOpening(const std::string& text);
+// The window as ParseOpening reads it.
+std::string OpeningText(const OpeningBox& box);
 
 // The quarter turns the background file needs for a motif of the given size.
 int BackgroundTurnsFor(const FramingTemplate& design, int backgroundWidth, int backgroundHeight,

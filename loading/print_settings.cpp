@@ -78,6 +78,31 @@ const char* UnitName(PaperUnit unit) {
     return "cm";
 }
 
+std::optional<PaperUnit> UnitNamed(const std::string& name) {
+    for (PaperUnit unit : {PaperUnit::Cm, PaperUnit::Mm, PaperUnit::In})
+        if (name == UnitName(unit)) return unit;
+    return std::nullopt;
+}
+
+const char* OrientationWord(PaperOrientation orientation) {
+    switch (orientation) {
+        case PaperOrientation::Portrait:
+            return "hoch";
+        case PaperOrientation::Landscape:
+            return "quer";
+        case PaperOrientation::AsPhoto:
+            break;
+    }
+    return "wie-foto";
+}
+
+std::optional<PaperOrientation> OrientationNamed(const std::string& word) {
+    for (PaperOrientation o :
+         {PaperOrientation::AsPhoto, PaperOrientation::Portrait, PaperOrientation::Landscape})
+        if (word == OrientationWord(o)) return o;
+    return std::nullopt;
+}
+
 bool ParsePaper(const std::string& text, PrintFormat& format) {
     const std::string s = Normalised(text);
     for (const PaperPreset& p : PaperPresets()) {

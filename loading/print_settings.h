@@ -24,6 +24,13 @@ std::string PaperName(const PrintFormat& format);
 // A length in the format's unit, with a decimal comma and no trailing zeros: "18,5".
 std::string LengthInUnit(std::int64_t micrometres, PaperUnit unit);
 const char* UnitName(PaperUnit unit);  // "mm", "cm", "in"
+// The unit UnitName names so, exactly; nothing for another word.
+std::optional<PaperUnit> UnitNamed(const std::string& name);
+
+// The paper's orientation as lumivane-render and templates write it: "hoch", "quer", "wie-foto".
+const char* OrientationWord(PaperOrientation orientation);
+// The orientation OrientationWord names so, exactly; nothing for another word.
+std::optional<PaperOrientation> OrientationNamed(const std::string& word);
 std::int64_t MicrometresPer(PaperUnit unit);
 
 // Whether the borders leave a window on the paper in either orientation.

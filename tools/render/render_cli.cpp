@@ -289,19 +289,13 @@ bool StoreFillWindow(RenderOptions& o, const std::string&, const std::string&, s
 
 bool StorePaperOrientation(RenderOptions& o, const std::string& option, const std::string& value,
                            std::string& error) {
-    const std::string v = Lower(value);
-    PrintFormat& f = PrintOf(o);
-    if (v == "hoch")
-        f.orientation = PaperOrientation::Portrait;
-    else if (v == "quer")
-        f.orientation = PaperOrientation::Landscape;
-    else if (v == "wie-foto")
-        f.orientation = PaperOrientation::AsPhoto;
-    else {
+    const std::optional<PaperOrientation> orientation = OrientationNamed(Lower(value));
+    if (!orientation) {
         error =
             "Bei " + option + " wird hoch, quer oder wie-foto erwartet, nicht \"" + value + "\".";
         return false;
     }
+    PrintOf(o).orientation = *orientation;
     return true;
 }
 
@@ -562,10 +556,9 @@ bool OverlayCanWork(const FramingTemplate& design, const Backgrounds& bg, Report
     const int w = bg.fileWidth, h = bg.fileHeight;
     if (const std::optional<OpeningBox>& o = design.opening;
         o && (std::int64_t(o->x) + o->width > w || std::int64_t(o->y) + o->height > h)) {
-        const std::string box = std::to_string(o->x) + "," + std::to_string(o->y) + "," +
-                                std::to_string(o->width) + "," + std::to_string(o->height);
-        report(design.background, "Das Fenster " + box + " liegt nicht ganz im Hintergrund (" +
-                                      std::to_string(w) + " × " + std::to_string(h) + " Pixel).");
+        report(design.background, "Das Fenster " + OpeningText(*o) +
+                                      " liegt nicht ganz im Hintergrund (" + std::to_string(w) +
+                                      " × " + std::to_string(h) + " Pixel).");
         return false;
     }
     if (!bg.coverageAsDesigned.poi || (!design.opening && !FindOpening(bg.coverageAsDesigned)))

@@ -354,7 +354,8 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
             report(fullFolder.empty() ? "." : fullFolder,
                    (left == 1 ? std::string("Das übrige Bild wird")
                               : "Die übrigen " + std::to_string(left) + " Bilder werden") +
-                       " nicht gerahmt: Hier lassen sich keine Ergebnisse mehr speichern.");
+                       " nicht gerahmt: In diesem Ordner lassen sich keine Ergebnisse mehr "
+                       "speichern.");
             return BatchEnd::Stopped;
         }
         return BatchEnd::Cancelled;

@@ -482,7 +482,8 @@ bool LensName(const std::string& text) {
 // "F4" or "f/4" as the lens tables print a maximum aperture.
 std::optional<double> PrintedAperture(const Reader& r, const char* key) {
     const PhotoField* f = r.Find(key);
-    if (!f) return std::nullopt;
+    // A zero is "not known", whatever the table makes of it.
+    if (!f || r.Number(key) == 0.0) return std::nullopt;
     std::string_view text = f->printed;
     if (!text.empty() && (text[0] == 'F' || text[0] == 'f')) text.remove_prefix(1);
     if (!text.empty() && text[0] == '/') text.remove_prefix(1);

@@ -127,27 +127,38 @@ std::string Decimal(double v, int decimals) {
     return text;
 }
 
+// "-12.5" with a point whatever the C locale says (the window sets the user's).
+std::optional<double> ParseDecimal(std::string_view text) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && (text[0] == '-' || text[0] == '+') && text[i++] == '-';
+    double v = 0, scale = 0;
+    bool digits = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && scale == 0) {
+            scale = 1;
+        } else if (c >= '0' && c <= '9') {
+            v = v * 10 + (c - '0');
+            scale *= 10;
+            digits = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    if (scale > 0) v /= scale;
+    return negative ? -v : v;
+}
+
 // A number as XMP writes it: "28/10", "2.8" or "200".
 std::optional<double> ParseNumber(std::string_view token) {
     if (token.empty() || token.size() > 40) return std::nullopt;
-    const std::string text(token);
-    const std::size_t slash = text.find('/');
-    try {
-        std::size_t used = 0;
-        if (slash != std::string::npos) {
-            const double n = std::stod(text.substr(0, slash), &used);
-            if (used != slash) return std::nullopt;
-            const std::string den = text.substr(slash + 1);
-            const double d = std::stod(den, &used);
-            if (used != den.size() || d == 0) return std::nullopt;
-            return n / d;
-        }
-        const double v = std::stod(text, &used);
-        if (used != text.size() || !std::isfinite(v)) return std::nullopt;
-        return v;
-    } catch (...) {
-        return std::nullopt;
-    }
+    const std::size_t slash = token.find('/');
+    if (slash == std::string_view::npos) return ParseDecimal(token);
+    const auto n = ParseDecimal(token.substr(0, slash));
+    const auto d = ParseDecimal(token.substr(slash + 1));
+    if (!n || !d || *d == 0) return std::nullopt;
+    return *n / *d;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -744,6 +755,8 @@ CaptionFacts CaptionFacts::Of(const PhotoMetadata& metadata, std::string_view fi
     d->named[kStichwoerter] = r.Text({"Xmp.dc.subject", "Iptc.Application2.Keywords"});
     d->named[kDatei] = FileStem(fileName);
     d->taken = Taken(r);
+    // Fields joined from several values are held to the same length as one.
+    for (std::string& value : d->named) value = CleanCaptionText(value, kMaxFieldChars);
     CaptionFacts facts;
     facts.data_ = std::move(d);
     return facts;

@@ -33,6 +33,8 @@ struct RenderOptions {
     bool formatGiven = false;
     int jobs = 0;  // 0: all cores
     bool help = false;
+    // --list-fields: the caption fields of this photo with their values, instead of framing.
+    std::optional<std::string> listFields;
 };
 
 // Parses the arguments (without the program name). On a bad option returns nothing and puts a

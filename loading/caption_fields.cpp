@@ -473,17 +473,19 @@ std::string Camera(const Reader& r) {
     const std::string tidy = TidyMake(make);
     if (model.empty()) return tidy;
     if (tidy.empty()) return model;
+    // The model often repeats the make, or its first word, in its own spelling.
     if (StartsWithWords(model, tidy)) return tidy + model.substr(tidy.size());
-    const std::vector<std::string> makeWords = Words(make);
-    const std::string first = makeWords.empty() ? std::string() : makeWords[0];
-    if (StartsWithWords(model, first)) return Words(tidy)[0] + model.substr(first.size());
+    const std::string first = Words(tidy)[0];
+    if (StartsWithWords(model, first)) return first + model.substr(first.size());
     return tidy + " " + model;
 }
 
 // A lens table's answer that names a lens: not a number code, "(123)", "Unknown" or a list of
-// candidates the table could not tell apart.
+// candidates the table could not tell apart ("... or ...").
 bool LensName(const std::string& text) {
-    if (text.empty() || text[0] == '(' || text.find("*OR*") != std::string::npos) return false;
+    if (text.empty() || text[0] == '(' || text.find("*OR*") != std::string::npos ||
+        text.find(" or ") != std::string::npos)
+        return false;
     const std::string upper = Upper(text);
     if (upper.rfind("UNKNOWN", 0) == 0 || upper == "N/A" || upper == "NONE") return false;
     return std::any_of(text.begin(), text.end(),
@@ -495,9 +497,10 @@ std::optional<double> PrintedAperture(const Reader& r, const char* key) {
     const PhotoField* f = r.Find(key);
     // A zero is "not known", whatever the table makes of it.
     if (!f || r.Number(key) == 0.0) return std::nullopt;
+    // Only as an aperture: a bare number would be the table's code.
     std::string_view text = f->printed;
-    if (!text.empty() && (text[0] == 'F' || text[0] == 'f')) text.remove_prefix(1);
-    if (!text.empty() && text[0] == '/') text.remove_prefix(1);
+    if (text.empty() || (text[0] != 'F' && text[0] != 'f')) return std::nullopt;
+    text.remove_prefix(text.size() > 1 && text[1] == '/' ? 2 : 1);
     const auto v = ParseNumber(text);
     return v && *v > 0 && *v < 1000 ? v : std::nullopt;
 }
@@ -506,7 +509,7 @@ std::string FocalRange(double shortest, double longest, std::optional<double> wi
                        std::optional<double> tele) {
     if (!(shortest > 0) || longest < shortest || longest > 1e5) return {};
     std::string text = Decimal(shortest, 1);
-    if (const std::string tele = Decimal(longest, 1); tele != text) text += "-" + tele;
+    if (const std::string far = Decimal(longest, 1); far != text) text += "-" + far;
     text += " mm";
     if (wide && *wide > 0 && *wide < 1000) {
         const std::string open = Decimal(*wide, 1);

@@ -81,6 +81,25 @@ bool Invisible(long cp) {
            (cp >= 0x2066 && cp <= 0x2069);
 }
 
+// Drops what cannot be shown (see CleanCaptionText); `collapse` also folds runs of spaces and
+// trims them, which a pattern's own text keeps as typed.
+std::string CleanText(std::string_view text, std::size_t maxChars, bool collapse) {
+    std::string out;
+    std::size_t chars = 0;
+    bool space = true;
+    for (std::size_t i = 0; i < text.size() && chars < maxChars;) {
+        long cp = NextCodePoint(text, i);
+        if (cp == '\t' || cp == '\n' || cp == '\r') cp = ' ';
+        if (cp < 0 || (cp != ' ' && Invisible(cp))) continue;
+        if (cp == ' ' && space && collapse) continue;
+        space = cp == ' ';
+        AppendUtf8(out, cp);
+        ++chars;
+    }
+    if (collapse && !out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 std::string TrimSpaces(std::string s) {
     const auto first = s.find_first_not_of(' ');
     if (first == std::string::npos) return {};
@@ -781,10 +800,16 @@ std::string CheckCaptionPattern(std::string_view pattern) {
     return Walk(pattern, nullptr, unused);
 }
 
+std::string CheckCaptionPattern(std::string_view pattern, int line) {
+    const std::string message = CheckCaptionPattern(pattern);
+    return message.empty() ? message : "Zeile " + std::to_string(line) + ": " + message;
+}
+
 std::string FillCaptionPattern(std::string_view pattern, const CaptionFacts& facts) {
     std::string text;
     if (!Walk(pattern, &facts, text).empty()) return {};
-    return TrimSpaces(std::move(text));
+    // The pattern may come from a damaged template: it is shown as far as it is valid text.
+    return TrimSpaces(CleanText(text, std::string::npos, false));
 }
 
 std::vector<std::pair<std::string, std::string>> CaptionFieldValues(const CaptionFacts& facts) {
@@ -802,24 +827,7 @@ const std::vector<std::string>& CaptionFieldNames() {
 }
 
 std::string CleanCaptionText(std::string_view text, std::size_t maxChars) {
-    std::string out;
-    std::size_t chars = 0;
-    bool space = true;  // drops spaces at the start and runs of them
-    for (std::size_t i = 0; i < text.size() && chars < maxChars;) {
-        long cp = NextCodePoint(text, i);
-        if (cp == '\t' || cp == '\n' || cp == '\r') cp = ' ';
-        if (cp < 0 || (cp != ' ' && Invisible(cp))) continue;
-        if (cp == ' ') {
-            if (space) continue;
-            space = true;
-        } else {
-            space = false;
-        }
-        AppendUtf8(out, cp);
-        ++chars;
-    }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
+    return CleanText(text, maxChars, true);
 }
 
 }  // namespace lumivane

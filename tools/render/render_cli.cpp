@@ -15,6 +15,7 @@
 
 #include "image/Zerlin.h"
 #include "loading/batch.h"
+#include "loading/caption_fields.h"
 #include "loading/print_settings.h"
 #include "loading/save_picture.h"
 #include "loading/session.h"
@@ -383,6 +384,12 @@ const std::vector<OptionRow>& OptionTable() {
          "je Bild eine JSON-Zeile auf der Standardausgabe: file, output, status (written, "
          "skipped, failed), reason (leer außer bei failed), ms",
          StoreProgress},
+        {nullptr, "--list-fields", "FOTO", nullptr,
+         "Felder für Beschriftungen mit ihren Werten in FOTO zeigen, dann beenden",
+         [](RenderOptions& o, const std::string&, const std::string& value, std::string&) {
+             o.listFields = value;
+             return true;
+         }},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
     };
     return table;
@@ -474,7 +481,7 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         }
         if (!row->apply(o, a, value, error)) return std::nullopt;
     }
-    if (o.help) return o;
+    if (o.help || o.listFields) return o;
     if (o.design.print && !o.paperGiven) {
         error = "--dpi, --border, --fill-window und --paper-orientation gelten nur mit --print.";
         return std::nullopt;
@@ -649,6 +656,26 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err, bool
     return RunBatch(settings, items, callbacks) == BatchEnd::AllWritten ? 0 : 1;
 }
 
+namespace {
+
+// Reads the photo as a motif is read (the metadata too) and prints "Name: Wert" per field.
+int ListFields(const RenderOptions& o, std::ostream& out, std::ostream& err) {
+    ReadOptions options = PictureReadOptions(o);
+    options.readMetadata = true;
+    const std::string& photo = *o.listFields;
+    const ReadResult read = ReadImageFile(photo.c_str(), options);
+    if (!read.image) {
+        err << kProgram << ": " << photo << ": " << LoadFailureMessage(read.failure) << "\n";
+        return 1;
+    }
+    for (const auto& [name, value] :
+         CaptionFieldValues(CaptionFacts::Of(read.facts.metadata, photo)))
+        out << name << ":" << (value.empty() ? "" : " ") << value << "\n";
+    return 0;
+}
+
+}  // namespace
+
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool progress, std::istream& in) {
     std::string error;
@@ -667,6 +694,7 @@ int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ost
             return 2;
         }
     }
+    if (options->listFields) return ListFields(*options, out, err);
     return RunRender(*options, out, err, progress);
 }
 

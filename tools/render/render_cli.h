@@ -41,6 +41,8 @@ struct RenderOptions {
     // One result for one motif given on its own; a folder for several, or for lists whose
     // length the command cannot know.
     bool OutputIsFolder() const { return motifs.size() != 1 || !motifLists.empty(); }
+    // --list-fields: the caption fields of this photo with their values, instead of framing.
+    std::optional<std::string> listFields;
 };
 
 // Parses the arguments (without the program name). On a bad option returns nothing and puts a

@@ -1,23 +1,17 @@
 #include "tools/render/render_cli.h"
 
-#include <malloc.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <future>
-#include <map>
-#include <mutex>
 #include <ostream>
 #include <sstream>
-#include <thread>
 
 #include "image/Zerlin.h"
+#include "loading/batch.h"
 #include "loading/print_settings.h"
 #include "loading/save_picture.h"
 #include "loading/session.h"
@@ -30,32 +24,6 @@ namespace lumivane {
 namespace {
 
 const char kProgram[] = "lumivane-render";
-const char kProfileWarning[] =
-    "Das Farbprofil ist beschädigt oder wird nicht unterstützt; das Bild wird ohne Umrechnung "
-    "verwendet.";
-
-// "Konnte das Bild nicht laden (...)." with the reason in words.
-std::string LoadFailureMessage(ReadFailure why) {
-    const char* reason = "beschädigt oder unvollständig";
-    switch (why) {
-        case ReadFailure::NotReadable:
-            reason = "nicht gefunden oder nicht lesbar";
-            break;
-        case ReadFailure::UnknownFormat:
-            reason = "unbekanntes Format";
-            break;
-        case ReadFailure::TooLarge:
-            reason = "zu groß";
-            break;
-        case ReadFailure::OutOfMemory:
-            reason = "zu wenig Arbeitsspeicher";
-            break;
-        case ReadFailure::None:
-        case ReadFailure::Damaged:
-            break;
-    }
-    return std::string("Konnte das Bild nicht laden (") + reason + ").";
-}
 
 ReadOptions PictureReadOptions(const RenderOptions& o) {
     return ReadOptions{!o.ignoreOrientation, !o.ignoreProfile};
@@ -80,24 +48,6 @@ std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-// Where each motif's result goes: the output itself for one motif, else a file named after the
-// motif in the output folder; two motifs of the same name get distinct files.
-std::vector<std::filesystem::path> OutputPaths(const RenderOptions& o) {
-    std::vector<std::filesystem::path> paths;
-    if (o.motifs.size() == 1) {
-        paths.emplace_back(o.output);
-        return paths;
-    }
-    std::map<std::string, int> used;
-    for (const std::string& m : o.motifs) {
-        const std::string stem = std::filesystem::path(m).stem().string();
-        const int n = ++used[Lower(stem)];
-        const std::string name = n == 1 ? stem : stem + "-" + std::to_string(n);
-        paths.push_back(std::filesystem::path(o.output) / (name + "." + o.format));
-    }
-    return paths;
 }
 
 // One row per option: the parser, the German --help and the usage line all come from here.
@@ -299,8 +249,7 @@ bool StorePaperOrientation(RenderOptions& o, const std::string& option, const st
     return true;
 }
 
-bool StoreBackground(RenderOptions& o, const std::string&, const std::string& value,
-                     std::string&) {
+bool StoreBackground(RenderOptions& o, const std::string&, const std::string& value, std::string&) {
     o.design.background = value;
     o.design.backgroundTurns = 0;  // turns a template gave belong to its own background
     o.backgroundFromTemplate = false;
@@ -321,8 +270,7 @@ bool StoreOpening(RenderOptions& o, const std::string& option, const std::string
     return true;
 }
 
-bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::string&,
-                           std::string&) {
+bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::string&, std::string&) {
     o.design.orientationMatched = true;
     return true;
 }
@@ -331,8 +279,8 @@ const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
          "Hintergrund (Rahmen, Passepartout, Struktur)", StoreBackground},
-        {"-o", "--output", "ZIEL", "AUSGABE",
-         "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
+        {"-o", "--output", "ZIEL", "AUSGABE", "Ergebnisdatei oder, bei mehreren Motiven, Ordner",
+         Text(&RenderOptions::output)},
         {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
          Number(&FramingTemplate::frame)},
         {nullptr, "--motif-zoom", "P", nullptr, "Motiv in % (Vorgabe 100)",
@@ -507,115 +455,31 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         return std::nullopt;
     }
     const bool needsFile = !o.plainNoBackground || !o.saveTemplate.empty();
-    if (o.design.background.empty() && needsFile) error = "Der Hintergrund fehlt (-b DATEI).";
-    else if (!o.saveTemplate.empty()) return o;  // no motif or output needed
-    else if (o.output.empty()) error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
-    else if (o.motifs.empty()) error = "Es fehlt mindestens ein Motiv.";
+    if (o.design.background.empty() && needsFile)
+        error = "Der Hintergrund fehlt (-b DATEI).";
+    else if (!o.saveTemplate.empty())
+        return o;  // no motif or output needed
+    else if (o.output.empty())
+        error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
+    else if (o.motifs.empty())
+        error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
     if (o.motifs.size() == 1 && !EncoderForFileName(o.output)) {
-        error = "Die Endung von \"" + o.output + "\" nennt kein Format, das geschrieben werden kann (" +
-                WritableExtensionList() + ").";
+        error = "Die Endung von \"" + o.output +
+                "\" nennt kein Format, das geschrieben werden kann (" + WritableExtensionList() +
+                ").";
         return std::nullopt;
     }
     if (o.motifs.size() == 1 && o.formatGiven) {
-        error = "--format gilt nur für mehrere Motive; bei einem Motiv wählt die Endung des "
-                "Ziels das Format.";
+        error =
+            "--format gilt nur für mehrere Motive; bei einem Motiv wählt die Endung des "
+            "Ziels das Format.";
         return std::nullopt;
     }
     return o;
 }
 
 namespace {
-
-// The background file as read, and turned once more for motifs of the other orientation; and
-// whether it has been read and the output folder made, set once by the thread that does both
-// while the first motifs are being read.
-struct Backgrounds {
-    dib asDesigned{};
-    dib turnedOnce{};
-    dib coverageAsDesigned{};  // with the frame over the motif, when it has transparency
-    dib coverageTurnedOnce{};
-    int fileWidth = 0, fileHeight = 0;
-    std::shared_future<bool> ready;
-};
-
-// What framing one motif came to: the message for a failure ("" when written, and also when
-// the background failed: that is reported once, elsewhere), whether the failure was the
-// motif's load, and whether the motif's colour profile could not be used.
-struct FrameOutcome {
-    std::string message;
-    std::string warning;  // the photo is small for the paper; written all the same
-    bool loadFailed = false;
-    bool profileUnusable = false;
-};
-
-// Checks a frame meant to go over the motif as read: a window given by hand must lie in it
-// (a failure), and a frame without a window is used as without --overlay (a warning).
-template <typename Report>
-bool OverlayCanWork(const FramingTemplate& design, const Backgrounds& bg, Report& report) {
-    const int w = bg.fileWidth, h = bg.fileHeight;
-    if (const std::optional<OpeningBox>& o = design.opening;
-        o && (std::int64_t(o->x) + o->width > w || std::int64_t(o->y) + o->height > h)) {
-        report(design.background, "Das Fenster " + OpeningText(*o) +
-                                      " liegt nicht ganz im Hintergrund (" + std::to_string(w) +
-                                      " × " + std::to_string(h) + " Pixel).");
-        return false;
-    }
-    if (!bg.coverageAsDesigned.poi || (!design.opening && !FindOpening(bg.coverageAsDesigned)))
-        report(design.background,
-               "Der Hintergrund hat kein transparentes Fenster; er wird wie ohne --overlay "
-               "verwendet.");
-    return true;
-}
-
-// Frames one motif into `session` and writes it, once the background is ready.
-FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, const Backgrounds& bg,
-                      const std::string& motif, const std::filesystem::path& target) {
-    FramingSession session;
-    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher.", "", false, false};
-    ApplyFitInputs(session, design);
-    session.SetReduceAnswer(design.reduceMotif);
-    session.SetSmooth(design.smooth);  // before loading: the reduction averages too
-
-    FrameOutcome outcome;
-    session.SetReadOptions(PictureReadOptions(o));
-    session.SetProfileWarningHandler([&](const std::string&) { outcome.profileUnusable = true; });
-    bool loadFailed = false;
-    session.SetLoadFailureHandler([&](const std::string&) { loadFailed = true; });
-    const bool loaded = session.OpenMotif(motif) && !loadFailed;
-    // Decoding the motif overlaps decoding the background; from here on it is needed.
-    if (!bg.ready.get()) return outcome;
-    if (!loaded) {
-        outcome.message = LoadFailureMessage(session.LastLoadFailure());
-        outcome.loadFailed = true;
-        return outcome;
-    }
-    const dib& motifImage = session.images().di;
-    if (bg.asDesigned.poi) {  // none without a background file (--no-background)
-        const int turns = BackgroundTurnsFor(design, bg.fileWidth, bg.fileHeight,
-                                             DibWidth(motifImage), DibHeight(motifImage));
-        const bool asDesigned = turns == design.backgroundTurns;
-        session.UseSharedBackground(asDesigned ? bg.asDesigned : bg.turnedOnce,
-                                    asDesigned ? bg.coverageAsDesigned : bg.coverageTurnedOnce);
-        UseDesignOpening(session.images(), session, design, bg.fileWidth, bg.fileHeight, turns);
-    }
-    ApplyTemplateSettings(session.images(), session, design);
-    if (o.plainNoBackground) session.SetPlainFrame(!design.marginX, !design.marginY);
-
-    if (!session.Render()) {
-        outcome.message = "Das Ergebnis ist leer oder zu groß.";
-        return outcome;
-    }
-    if (const CompositionParams c = session.CompositionValues(); design.print && !c.overlay)
-        outcome.warning = LowResolutionWarning(*design.print, c.zoom2Ed);
-    SaveOptions save;
-    save.quality = o.quality;
-    if (design.print) save.dpi = design.print->dpi;
-    if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
-    const SaveResult saved = SavePicture(session.picture(), target.string(), save);
-    if (!saved.Ok()) outcome.message = SaveErrorMessage(saved.error);
-    return outcome;
-}
 
 // Writes the template the options describe.
 int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
@@ -635,118 +499,42 @@ int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
 }  // namespace
 
 int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
-    std::mutex errLock;
-    auto report = [&](const std::string& name, const std::string& message) {
-        std::lock_guard<std::mutex> lock(errLock);
-        err << kProgram << ": " << name << ": " << message << "\n";
-    };
-
     if (!o.saveTemplate.empty()) return SaveTemplateOnly(o, err);
 
-    const FramingTemplate design = DesignOf(o);
-    // The background is read on a thread of its own while the workers read their first motifs;
-    // nothing is reported for a motif, and nothing written, until it has been read.
-    Backgrounds bg;
-    std::promise<bool> readiness;
-    bg.ready = readiness.get_future().share();
-    auto readBackground = [&] {
-        std::string error;
-        BackgroundRead read;
-        ReadOptions options = PictureReadOptions(o);
-        options.keepAlpha = design.overlay;
-        bg.asDesigned = OpenTemplateBackground(design.background, error, options, &read);
-        if (!bg.asDesigned.poi) {
-            if (o.backgroundFromTemplate) {  // the message names the file
-                std::lock_guard<std::mutex> lock(errLock);
-                err << kProgram << ": " << error << "\n";
-            } else {
-                report(design.background, LoadFailureMessage(read.failure));
-            }
-            return false;
-        }
-        if (read.profile == ProfileUse::Unusable) report(design.background, kProfileWarning);
-        bg.fileWidth = DibWidth(bg.asDesigned);
-        bg.fileHeight = DibHeight(bg.asDesigned);
-        bg.coverageAsDesigned = read.coverage.release();
-        if (design.overlay && !OverlayCanWork(design, bg, report)) return false;
-        if (!TurnQuarters(bg.asDesigned, design.backgroundTurns) ||
-            (bg.coverageAsDesigned.poi &&
-             !TurnQuarters(bg.coverageAsDesigned, design.backgroundTurns))) {
-            report(design.background, "Zu wenig Arbeitsspeicher.");
-            return false;
-        }
-        if (design.orientationMatched) {
-            bg.turnedOnce = TurnDibQuarter(bg.asDesigned);
-            if (bg.coverageAsDesigned.poi)
-                bg.coverageTurnedOnce = TurnDibQuarter(bg.coverageAsDesigned);
-            if (!bg.turnedOnce.poi || (bg.coverageAsDesigned.poi && !bg.coverageTurnedOnce.poi)) {
-                report(design.background, "Zu wenig Arbeitsspeicher.");
-                return false;
-            }
-        }
-        return true;
-    };
-    auto prepare = [&] {
-        // Without a background file (--no-background) there is nothing to read.
-        if (!design.background.empty() && !readBackground()) return false;
-        if (o.motifs.size() > 1) {
-            std::error_code ec;
-            std::filesystem::create_directories(o.output, ec);
-            if (!std::filesystem::is_directory(o.output)) {
-                report(o.output, "Der Ausgabeordner fehlt und lässt sich nicht anlegen.");
-                return false;
-            }
-        }
-        return true;
-    };
-    std::thread preparing([&] {
-        const bool ready = prepare();
-        // The decoder's working memory was taken from this thread's own heap, which keeps it
-        // mapped after it is freed; handing it back keeps the peak where it was before.
-        malloc_trim(0);
-        readiness.set_value(ready);
-    });
+    BatchSettings settings;
+    settings.design = DesignOf(o);
+    settings.read = PictureReadOptions(o);
+    settings.quality = o.quality;
+    settings.stripMetadata = o.stripMetadata;
+    settings.plainNoBackground = o.plainNoBackground;
+    settings.jobs = o.jobs;
+    settings.backgroundFromTemplate = o.backgroundFromTemplate;
+    std::vector<BatchItem> items;
+    if (o.motifs.size() == 1) {
+        items.push_back({o.motifs[0], o.output});
+    } else {
+        settings.outputFolder = o.output;
+        const std::vector<std::filesystem::path> targets =
+            BatchTargets(o.motifs, o.output, o.format);
+        for (std::size_t i = 0; i < o.motifs.size(); ++i)
+            items.push_back({o.motifs[i], targets[i]});
+    }
 
-    const std::vector<std::filesystem::path> targets = OutputPaths(o);
-    const int total = static_cast<int>(o.motifs.size());
-    int jobs = o.jobs > 0 ? o.jobs : ThreadBudget::Cores();
-    jobs = std::min(jobs, total);
-
-    std::atomic<int> next{0};
-    std::atomic<int> done{0};
-    std::atomic<bool> anyFailed{false};
-    auto worker = [&] {
-        for (int i = next++; i < total; i = next++) {
-            const std::string& motif = o.motifs[std::size_t(i)];
-            const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
-            if (!bg.ready.get()) return;
-            if (outcome.profileUnusable) report(motif, kProfileWarning);
-            if (!outcome.warning.empty()) report(motif, outcome.warning);
-            if (!outcome.message.empty()) {
-                anyFailed = true;
-                report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
-                       outcome.message);
-            }
-            const int n = ++done;
-            if (progress) {
-                std::lock_guard<std::mutex> lock(errLock);
-                err << n << "/" << total << " " << std::filesystem::path(motif).filename().string()
-                    << "\n";
-            }
-        }
+    auto say = [&](const std::string& name, const std::string& message) {
+        err << kProgram << ": ";
+        if (!name.empty()) err << name << ": ";
+        err << message << "\n";
     };
-    std::vector<std::thread> threads;
-    // The workers count against the cores, so that their split loops add helpers only where a
-    // core is left over.
-    const ThreadBudget::Workers seats(jobs - 1);
-    for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
-    worker();
-    for (std::thread& t : threads) t.join();
-    preparing.join();
-
-    for (dib* d : {&bg.asDesigned, &bg.turnedOnce, &bg.coverageAsDesigned, &bg.coverageTurnedOnce})
-        if (d->poi) FreeDib(*d);
-    return bg.ready.get() && !anyFailed ? 0 : 1;
+    BatchCallbacks callbacks;
+    callbacks.message = say;
+    callbacks.finished = [&](const BatchResult& r, int done, int total) {
+        for (const std::string& w : r.warnings) say(r.file, w);
+        if (r.status == BatchStatus::Failed) say(r.reasonSubject, r.reason);
+        if (progress)
+            err << done << "/" << total << " " << std::filesystem::path(r.file).filename().string()
+                << "\n";
+    };
+    return RunBatch(settings, items, callbacks) == BatchEnd::AllWritten ? 0 : 1;
 }
 
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -18,6 +18,7 @@
 #include "platform/imagelib/codecs/encoder.h"
 #include "platform/imagelib/read_image.h"
 #include "platform/parallel.h"
+#include "tools/render/watch_folder.h"
 
 namespace lumivane {
 
@@ -354,6 +355,10 @@ const std::vector<OptionRow>& OptionTable() {
          Switch(&RenderOptions::stripMetadata)},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
          WholeNumber(&RenderOptions::jobs, 1, 1024, "eine ganze Zahl ab 1")},
+        {nullptr, "--watch", "ORDNER", nullptr,
+         "Ordner überwachen (ohne Unterordner): seine Fotos werden in den Ordner -o gerahmt, "
+         "die vorhandenen zuerst, jedes neue, sobald es vollständig ist; Strg+C beendet",
+         Text(&RenderOptions::watch)},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
     };
     return table;
@@ -461,9 +466,19 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         return o;  // no motif or output needed
     else if (o.output.empty())
         error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
-    else if (o.motifs.empty())
+    else if (o.motifs.empty() && o.watch.empty())
         error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
+    if (!o.watch.empty()) {
+        if (!o.motifs.empty())
+            error = "Mit --watch werden keine Motive angegeben; sie kommen aus dem Ordner.";
+        else if (SameFolder(o.watch, o.output))
+            error =
+                "Der Ausgabeordner darf nicht der überwachte Ordner sein, sonst würden die "
+                "Ergebnisse wieder gerahmt.";
+        if (!error.empty()) return std::nullopt;
+        return o;
+    }
     if (o.motifs.size() == 1 && !EncoderForFileName(o.output)) {
         error = "Die Endung von \"" + o.output +
                 "\" nennt kein Format, das geschrieben werden kann (" + WritableExtensionList() +
@@ -534,6 +549,10 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
             err << done << "/" << total << " " << std::filesystem::path(r.file).filename().string()
                 << "\n";
     };
+    if (!o.watch.empty()) {
+        settings.outputFolder = o.output;
+        return WatchFolder(o.watch, o.format, settings, callbacks);
+    }
     return RunBatch(settings, items, callbacks) == BatchEnd::AllWritten ? 0 : 1;
 }
 

@@ -94,12 +94,10 @@ void HotFolder::Note(const std::string& name, bool movedIn) {
 std::vector<std::filesystem::path> HotFolder::Present() {
     std::vector<std::filesystem::path> present;
     if (!error_.empty()) return present;
-    std::error_code ec;
     const auto now = std::chrono::system_clock::now();
-    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
-        const std::string name = entry.path().filename().string();
+    for (const std::string& name : PictureNames()) {
         Signature s;
-        if (!IsPictureName(name) || !Stat(name, s)) continue;
+        if (!Stat(name, s)) continue;
         const std::chrono::system_clock::time_point modified{
             std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::nanoseconds(s.modifiedNs))};
@@ -115,12 +113,23 @@ std::vector<std::filesystem::path> HotFolder::Present() {
     return present;
 }
 
-void HotFolder::Rescan() {
+// A folder that cannot be listed (or stops being listable) gives what was listed so far; the
+// watch reports a folder that went away.
+std::vector<std::string> HotFolder::PictureNames() const {
+    std::vector<std::string> names;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
-        const std::string name = entry.path().filename().string();
+    for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (IsPictureName(name)) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+void HotFolder::Rescan() {
+    for (const std::string& name : PictureNames()) {
         Signature s;
-        if (!IsPictureName(name) || !Stat(name, s)) continue;
+        if (!Stat(name, s)) continue;
         const auto known = handedOut_.find(name);
         if (known == handedOut_.end() || !(known->second == s)) Note(name, false);
     }

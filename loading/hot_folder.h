@@ -57,6 +57,7 @@ class HotFolder {
         bool movedIn = false;
     };
 
+    std::vector<std::string> PictureNames() const;
     bool Stat(const std::string& name, Signature& into) const;
     void Note(const std::string& name, bool movedIn);
     void ReadEvents();

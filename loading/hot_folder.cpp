@@ -66,8 +66,10 @@ HotFolder::HotFolder(const std::filesystem::path& folder, Clock::duration settle
             error_ = "Der Ordner fehlt.";
         else if (why == EACCES)
             error_ = "Der Ordner ist nicht lesbar.";
+        else if (why == ENOSPC || why == EMFILE)  // the system's limits for inotify
+            error_ = "Der Ordner kann nicht überwacht werden (zu viele überwachte Ordner).";
         else
-            error_ = "Der Ordner kann nicht überwacht werden (zu viele überwachte Dateien?).";
+            error_ = "Der Ordner kann nicht überwacht werden.";
     }
 }
 

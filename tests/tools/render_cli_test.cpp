@@ -337,6 +337,8 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
         {"--print", "10x15cm", "--border", "50", "-o", Path("a.jpg"), motif_},
         {"--print", "A4", "--paper-orientation", "schräg", "-o", Path("a.jpg"), motif_},
         {"--dpi", "300", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--watch", dir_.string(), "-b", background_, "-o", Path("./")},  // results framed again
+        {"--watch", dir_.string(), "-b", background_, "-o", Path("out"), motif_},
     };
     for (const auto& args : bad) {
         EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);

@@ -22,6 +22,7 @@
 #include "platform/imagelib/codecs/encoder.h"
 #include "platform/imagelib/read_image.h"
 #include "platform/parallel.h"
+#include "tools/render/watch_folder.h"
 
 namespace lumivane {
 
@@ -384,6 +385,10 @@ const std::vector<OptionRow>& OptionTable() {
          "je Bild eine JSON-Zeile auf der Standardausgabe: file, output, status (written, "
          "skipped, failed), reason (leer außer bei failed), ms",
          StoreProgress},
+        {nullptr, "--watch", "ORDNER", nullptr,
+         "Ordner überwachen (ohne Unterordner): seine Fotos werden in den Ordner -o gerahmt, "
+         "die vorhandenen zuerst, jedes neue, sobald es vollständig ist; Strg+C beendet",
+         Text(&RenderOptions::watch)},
         {nullptr, "--list-fields", "FOTO", nullptr,
          "Felder für Beschriftungen mit ihren Werten in FOTO zeigen, dann beenden",
          [](RenderOptions& o, const std::string&, const std::string& value, std::string&) {
@@ -497,9 +502,19 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         return o;  // no motif or output needed
     else if (o.output.empty())
         error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
-    else if (o.motifs.empty() && o.motifLists.empty())
+    else if (o.motifs.empty() && o.motifLists.empty() && o.watch.empty())
         error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
+    if (!o.watch.empty()) {
+        if (!o.motifs.empty() || !o.motifLists.empty())
+            error = "Mit --watch werden keine Motive angegeben; sie kommen aus dem Ordner.";
+        else if (SameFolder(o.watch, o.output))
+            error =
+                "Der Ausgabeordner darf nicht der überwachte Ordner sein, sonst würden die "
+                "Ergebnisse wieder gerahmt.";
+        if (!error.empty()) return std::nullopt;
+        return o;
+    }
     if (!o.OutputIsFolder() && !EncoderForFileName(o.output)) {
         error = "Die Endung von \"" + o.output +
                 "\" nennt kein Format, das geschrieben werden kann (" + WritableExtensionList() +
@@ -653,6 +668,7 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err, bool
             err << done << "/" << total << " " << std::filesystem::path(r.file).filename().string()
                 << "\n";
     };
+    if (!o.watch.empty()) return WatchFolder(o.watch, o.format, settings, callbacks);
     return RunBatch(settings, items, callbacks) == BatchEnd::AllWritten ? 0 : 1;
 }
 

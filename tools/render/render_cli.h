@@ -32,6 +32,8 @@ struct RenderOptions {
     std::string format = "jpg";  // for several motifs
     bool formatGiven = false;
     int jobs = 0;  // 0: all cores
+    // A hot folder: its photos are framed into `output` as they come.
+    std::string watch;
     bool help = false;
 
     bool skipExisting = false;            // a result that exists is finished: not framed again

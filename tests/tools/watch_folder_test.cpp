@@ -98,7 +98,7 @@ TEST(WatchFolder, FramesWhatIsThereThenEachCompletePhotoOnceAndStopsOnSigterm) {
         std::ofstream(dir / "in" / "slow.jpg", std::ios::binary | std::ios::app) << bytes;
     };
     append(whole.substr(0, whole.size() / 2));
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(100ms);
     append(whole.substr(whole.size() / 2));
     ino_t firstResult = 0;
     EXPECT_TRUE(Within(10s, [&] { return (firstResult = Inode(slow)) != 0; }));

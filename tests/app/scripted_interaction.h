@@ -27,9 +27,9 @@ class ScriptedInteraction final : public Interaction {
     std::deque<QColor> colours;
     // Answers of the print format dialog; none scripted: cancelled.
     std::deque<std::optional<std::optional<PrintFormat>>> printFormats;
-    // Batch dialog choices (none scripted: cancelled) and answers about existing results
-    // (none scripted: Abbrechen).
-    std::deque<std::optional<BatchChoice>> batches;
+    // Batch dialog choices (none scripted, or no output folder: cancelled) and answers about
+    // existing results (none scripted: Abbrechen).
+    std::deque<BatchChoice> batches;
     std::deque<ExistingAnswer> existingAnswers;
 
     std::vector<AskedMessage> messages;
@@ -75,7 +75,9 @@ class ScriptedInteraction final : public Interaction {
     }
     std::optional<BatchChoice> AskBatch(QWidget*, const QString& photoFilter) override {
         batchFilters.push_back(photoFilter);
-        return Next(batches);
+        BatchChoice choice = Next(batches);
+        if (choice.outputFolder.isEmpty()) return std::nullopt;
+        return choice;
     }
     ExistingAnswer AskExisting(QWidget*, int existing, int total) override {
         existingAsked.emplace_back(existing, total);

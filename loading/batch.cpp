@@ -10,6 +10,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "engine/opening.h"
@@ -124,6 +125,7 @@ FrameOutcome FrameOne(const BatchSettings& s, const Backgrounds& bg, const std::
         outcome.warning = LowResolutionWarning(*design.print, c.zoom2Ed);
     SaveOptions save;
     save.quality = s.quality;
+    save.syncFolder = s.syncFolderPerResult;
     if (design.print) save.dpi = design.print->dpi;
     if (!s.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     outcome.saved = SavePicture(session.picture(), target.string(), save);
@@ -268,6 +270,7 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
     int jobs = s.jobs > 0 ? s.jobs : ThreadBudget::Cores();
     jobs = std::max(1, std::min(jobs, total));
 
+    std::set<std::string> written;  // the folders the results went into, synced at the end
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     std::atomic<bool> anyFailed{false};
@@ -296,6 +299,10 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
                 if (!outcome.warning.empty()) result.warnings.push_back(outcome.warning);
                 if (outcome.message.empty()) {
                     result.status = BatchStatus::Written;
+                    std::lock_guard<std::mutex> hold(lock);
+                    written.insert(item.target.has_parent_path()
+                                       ? item.target.parent_path().string()
+                                       : std::string("."));
                 } else {
                     anyFailed = true;
                     result.reason = outcome.message;
@@ -323,6 +330,7 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
         for (std::thread& t : threads) t.join();
     }
     preparing.join();
+    for (const std::string& folder : written) SyncFolder(folder);
 
     if (!bg.ready.get()) return BatchEnd::Stopped;
     if (done < total) {

@@ -29,6 +29,9 @@ struct BatchSettings {
     // A background that cannot be read is named by its file in the message, as a template's
     // message does, rather than given as the message's subject.
     bool backgroundFromTemplate = false;
+    // Each result's data is on disk before its atomic rename either way; the folders are synced
+    // once at the end of the batch, or after every rename with this set.
+    bool syncFolderPerResult = false;
 };
 
 struct BatchItem {

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <functional>
 #include <cerrno>
+#include <functional>
 #include <new>
 #include <random>
 
@@ -129,16 +129,10 @@ SaveResult WriteAll(int fd, const Encoder& encoder, const Bgrx32View& picture,
     return {};
 }
 
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);  // best effort: the rename is done either way
-    ::close(fd);
-}
-
 // The safe replacement both savers share: `write` fills a new temporary file beside the target,
 // which then takes the target's place.
-SaveResult SaveThrough(const std::string& path, const std::function<SaveResult(int fd)>& write) {
+SaveResult SaveThrough(const std::string& path, const std::function<SaveResult(int fd)>& write,
+                       bool syncFolder = true) {
     std::string target = path;
     if (SaveResult r = ResolveLinks(target); !r.Ok()) return r;
 
@@ -170,7 +164,7 @@ SaveResult SaveThrough(const std::string& path, const std::function<SaveResult(i
         ::unlink(temporary.c_str());
         return result;
     }
-    SyncFolder(folder);
+    if (syncFolder) SyncFolder(folder);
     return result;
 }
 
@@ -197,7 +191,15 @@ SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
     if (picture.Empty()) return Failure(SaveError::kEmptyPicture);
     Bgrx32View view = picture;
     view.dpi = options.dpi;
-    return SaveThrough(path, [&](int fd) { return WriteAll(fd, *encoder, view, options); });
+    return SaveThrough(
+        path, [&](int fd) { return WriteAll(fd, *encoder, view, options); }, options.syncFolder);
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);  // best effort: the rename is done either way
+    ::close(fd);
 }
 
 SaveResult SaveBytes(const std::string& path, std::string_view bytes) {

@@ -48,11 +48,18 @@ struct SaveOptions {
     // The print resolution in dots per inch, written into every format that has a place for
     // it; 0 writes none and leaves the file exactly as without a print format.
     int dpi = 0;
+    // False leaves the folder's entry for the file to the caller's SyncFolder, once after many
+    // saves. The file's data is on disk before its rename either way, so a file found under the
+    // target's name is always complete; only the rename itself may be lost to a power cut.
+    bool syncFolder = true;
 };
 
 // Writes the picture in the format that the extension of `path` names (case does not matter).
 SaveResult SaveImage(const std::string& path, const Bgrx32View& picture,
                      const SaveOptions& options = {});
+
+// Makes the names saved into `folder` durable (best effort: the saves are done either way).
+void SyncFolder(const std::string& folder);
 
 // Writes `bytes` as the whole file, with the same safe replacement as SaveImage.
 SaveResult SaveBytes(const std::string& path, std::string_view bytes);

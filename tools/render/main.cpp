@@ -10,5 +10,5 @@
 int main(int argc, char* argv[]) {
     lumivane::PrepareImageIo();
     std::vector<std::string> args(argv + 1, argv + argc);
-    return lumivane::RenderMain(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    return lumivane::RenderMain(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0, std::cin);
 }

@@ -4,9 +4,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 
@@ -275,6 +278,21 @@ bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::stri
     return true;
 }
 
+bool StoreList(RenderOptions& o, const std::string&, const std::string& value, std::string&) {
+    o.motifLists.push_back(value);
+    return true;
+}
+
+bool StoreProgress(RenderOptions& o, const std::string& option, const std::string& value,
+                   std::string& error) {
+    if (Lower(value) != "json") {
+        error = "Bei " + option + " wird json erwartet, nicht \"" + value + "\".";
+        return false;
+    }
+    o.progressJson = true;
+    return true;
+}
+
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
@@ -354,6 +372,17 @@ const std::vector<OptionRow>& OptionTable() {
          Switch(&RenderOptions::stripMetadata)},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
          WholeNumber(&RenderOptions::jobs, 1, 1024, "eine ganze Zahl ab 1")},
+        {nullptr, "--skip-existing", nullptr, nullptr,
+         "vorhandene Ergebnisse nicht neu rahmen (setzt einen abgebrochenen Stapel fort)",
+         Switch(&RenderOptions::skipExisting)},
+        {nullptr, "--files-from", "LISTE", nullptr,
+         "weitere Motive aus LISTE, eines je Zeile (- liest die Standardeingabe); "
+         "AUSGABE ist dann ein Ordner",
+         StoreList},
+        {nullptr, "--progress", "json", nullptr,
+         "je Bild eine JSON-Zeile auf der Standardausgabe: file, output, status (written, "
+         "skipped, failed), reason (leer außer bei failed), ms",
+         StoreProgress},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
     };
     return table;
@@ -461,16 +490,16 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
         return o;  // no motif or output needed
     else if (o.output.empty())
         error = "Das Ziel fehlt (-o DATEI oder ORDNER).";
-    else if (o.motifs.empty())
+    else if (o.motifs.empty() && o.motifLists.empty())
         error = "Es fehlt mindestens ein Motiv.";
     if (!error.empty()) return std::nullopt;
-    if (o.motifs.size() == 1 && !EncoderForFileName(o.output)) {
+    if (!o.OutputIsFolder() && !EncoderForFileName(o.output)) {
         error = "Die Endung von \"" + o.output +
                 "\" nennt kein Format, das geschrieben werden kann (" + WritableExtensionList() +
                 ").";
         return std::nullopt;
     }
-    if (o.motifs.size() == 1 && o.formatGiven) {
+    if (!o.OutputIsFolder() && o.formatGiven) {
         error =
             "--format gilt nur für mehrere Motive; bei einem Motiv wählt die Endung des "
             "Ziels das Format.";
@@ -480,6 +509,85 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
 }
 
 namespace {
+
+// Appends `text` as a JSON string. Control characters are escaped; bytes that are not UTF-8 (a
+// file name can hold any) become U+FFFD, so that the line stays valid JSON.
+void AppendJsonString(std::string& json, const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    json += '"';
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                json += '\\';
+                json += char(c);
+            } else if (c < 0x20 || c == 0x7F) {
+                json += "\\u00";
+                json += kHex[c >> 4];
+                json += kHex[c & 15];
+            } else {
+                json += char(c);
+            }
+            ++i;
+            continue;
+        }
+        // The length of a well-formed sequence starting here, 0 if there is none.
+        std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                             : c >= 0xE0 && c <= 0xEF ? 3
+                             : c >= 0xF0 && c <= 0xF4 ? 4
+                                                      : 0;
+        if (length == 0 || i + length > text.size()) length = 0;
+        for (std::size_t k = 1; k < length; ++k) {
+            const unsigned char d = static_cast<unsigned char>(text[i + k]);
+            // The second byte's range excludes overlong forms, surrogates and values past U+10FFFF.
+            const unsigned char low = k > 1 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+            const unsigned char high = k > 1 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+            if (d < low || d > high) length = 0;
+        }
+        if (length == 0) {
+            json += "\\ufffd";
+            ++i;
+        } else {
+            json.append(text, i, length);
+            i += length;
+        }
+    }
+    json += '"';
+}
+
+// One line of --progress json.
+std::string ProgressJson(const BatchResult& r) {
+    static const char* const kStatus[] = {"written", "skipped", "failed"};
+    std::string json = "{\"file\":";
+    AppendJsonString(json, r.file);
+    json += ",\"output\":";
+    AppendJsonString(json, r.output);
+    json += ",\"status\":\"";
+    json += kStatus[static_cast<int>(r.status)];
+    json += "\",\"reason\":";
+    AppendJsonString(json, r.reason);
+    char ms[32];
+    std::snprintf(ms, sizeof ms, ",\"ms\":%.1f}", r.ms);
+    return json + ms;
+}
+
+// Adds the paths of a list file, one a line ("-": `in`); empty lines are left out, and the
+// carriage return of a list written on Windows. False when the list cannot be read.
+bool ReadMotifList(const std::string& list, std::istream& in, std::vector<std::string>& motifs) {
+    std::ifstream file;
+    if (list != "-") {
+        std::error_code ec;
+        if (std::filesystem::is_directory(list, ec)) return false;
+        file.open(list, std::ios::binary);
+        if (!file) return false;
+    }
+    std::istream& from = list == "-" ? in : file;
+    for (std::string line; std::getline(from, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) motifs.push_back(line);
+    }
+    return !from.bad();
+}
 
 // Writes the template the options describe.
 int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
@@ -498,7 +606,7 @@ int SaveTemplateOnly(const RenderOptions& o, std::ostream& err) {
 
 }  // namespace
 
-int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
+int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err, bool progress) {
     if (!o.saveTemplate.empty()) return SaveTemplateOnly(o, err);
 
     BatchSettings settings;
@@ -508,9 +616,10 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     settings.stripMetadata = o.stripMetadata;
     settings.plainNoBackground = o.plainNoBackground;
     settings.jobs = o.jobs;
+    settings.skipExisting = o.skipExisting;
     settings.backgroundFromTemplate = o.backgroundFromTemplate;
     std::vector<BatchItem> items;
-    if (o.motifs.size() == 1) {
+    if (!o.OutputIsFolder()) {
         items.push_back({o.motifs[0], o.output});
     } else {
         settings.outputFolder = o.output;
@@ -530,7 +639,9 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     callbacks.finished = [&](const BatchResult& r, int done, int total) {
         for (const std::string& w : r.warnings) say(r.file, w);
         if (r.status == BatchStatus::Failed) say(r.reasonSubject, r.reason);
-        if (progress)
+        if (o.progressJson)
+            out << ProgressJson(r) << std::endl;  // at once: another program is waiting for it
+        else if (progress)
             err << done << "/" << total << " " << std::filesystem::path(r.file).filename().string()
                 << "\n";
     };
@@ -538,9 +649,9 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
 }
 
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool progress) {
+               bool progress, std::istream& in) {
     std::string error;
-    const std::optional<RenderOptions> options = ParseRenderArguments(args, error);
+    std::optional<RenderOptions> options = ParseRenderArguments(args, error);
     if (!options) {
         err << kProgram << ": " << error << "\n" << RenderUsageText();
         return 2;
@@ -549,7 +660,18 @@ int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ost
         out << RenderHelpText();
         return 0;
     }
-    return RunRender(*options, err, progress);
+    for (const std::string& list : options->motifLists) {
+        if (!ReadMotifList(list, in, options->motifs)) {
+            err << kProgram << ": " << list << ": Die Liste der Motive lässt sich nicht lesen.\n";
+            return 2;
+        }
+    }
+    return RunRender(*options, out, err, progress);
+}
+
+int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool progress) {
+    return RenderMain(args, out, err, progress, std::cin);
 }
 
 }  // namespace lumivane

@@ -33,6 +33,14 @@ struct RenderOptions {
     bool formatGiven = false;
     int jobs = 0;  // 0: all cores
     bool help = false;
+
+    bool skipExisting = false;            // a result that exists is finished: not framed again
+    std::vector<std::string> motifLists;  // --files-from: more motifs, "-" for standard input
+    bool progressJson = false;            // one JSON object a line per photo on standard output
+
+    // One result for one motif given on its own; a folder for several, or for lists whose
+    // length the command cannot know.
+    bool OutputIsFolder() const { return motifs.size() != 1 || !motifLists.empty(); }
 };
 
 // Parses the arguments (without the program name). On a bad option returns nothing and puts a
@@ -48,11 +56,16 @@ std::string RenderUsageText();
 // The design the options describe, values stored as the fields store them.
 FramingTemplate DesignOf(const RenderOptions& options);
 
-// Frames every motif and writes the results. Messages go to `err`; `progress` enables the
-// "n/N name" lines. Returns the exit status: 0 when everything was written, 1 otherwise.
-int RunRender(const RenderOptions& options, std::ostream& err, bool progress);
+// Frames every motif (the lists already read into `motifs`) and writes the results. Messages go
+// to `err`; `progress` enables the "n/N name" lines, --progress json the lines on `out`. Returns
+// the exit status: 0 when everything was written or skipped, 1 otherwise.
+int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err, bool progress);
 
-// The whole program: parse, help, run. Exit status 0, 1 or 2 (bad arguments).
+// The whole program: parse, help, read the lists (`in` for "-"), run. Exit status 0, 1 or 2
+// (bad arguments, or a list that cannot be read).
+int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool progress, std::istream& in);
+// The same with the program's standard input.
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool progress);
 

@@ -101,6 +101,7 @@ void BatchProgressDialog::Finish(BatchEnd end) {
                 .arg(run_->Failed());
     summaryLabel->setText(text);
     summaryLabel->show();
+    photoLabel->setText(QStringLiteral("Foto: –"));
     timeLabel->setText(QStringLiteral("Restzeit: –"));
     button->setText(QStringLiteral("Schließen"));
     button->setEnabled(true);

@@ -104,12 +104,14 @@ BENCHMARK(BM_RenderBatch20)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Iterations(1);
 BENCHMARK(BM_WindowBatch20)
     ->Arg(1)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Iterations(1);
 
 }  // namespace

@@ -95,6 +95,7 @@ TEST_F(BatchDialogTest, FramesAFolderWithSubfoldersAsLumivaneRenderDoes) {
     ASSERT_EQ(window->batchProgress()->failureList->count(), 1);
     EXPECT_TRUE(window->batchProgress()->failureList->item(0)->text().startsWith("kaputt.jpg: "));
     EXPECT_EQ(window->batchProgress()->button->text(), "Schließen");
+    window->batchProgress()->grab().save(LUMIVANE_TEST_OUTPUT_DIR "/lumivane-batch-progress.png");
 
     dialogs->saveFiles = {SaveChoice{dir.filePath("design"), QString()}};
     window->Vorlagespeichern1->trigger();

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <optional>
+#include <set>
 
 #include "app/AboutBoxUnit.h"
 #include "app/BatchProgressDialog.h"
@@ -532,11 +533,23 @@ void TMainForm::Stapelverarbeitung1Click() {
 
     const std::vector<std::filesystem::path> targets =
         BatchTargets(motifs, output, choice->format.toStdString());
+    // A result named like a photo of the batch in the same folder would replace that photo.
+    std::set<std::filesystem::path> photos;
+    for (const std::string& motif : motifs) {
+        std::error_code ec;
+        photos.insert(std::filesystem::weakly_canonical(motif, ec));
+    }
     std::vector<BatchItem> items;
     int existing = 0;
     for (std::size_t i = 0; i < motifs.size(); ++i) {
         std::error_code ec;
-        existing += std::filesystem::exists(targets[i], ec);
+        if (std::filesystem::exists(targets[i], ec)) {
+            if (photos.count(std::filesystem::weakly_canonical(targets[i], ec)))
+                return ShowError(
+                    QStringLiteral("Die Ergebnisse würden Fotos des Stapels überschreiben. "
+                                   "Bitte wählen Sie einen anderen Ausgabeordner."));
+            ++existing;
+        }
         items.push_back({motifs[i], targets[i]});
     }
     BatchSettings settings;

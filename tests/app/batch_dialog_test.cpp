@@ -166,3 +166,20 @@ TEST_F(BatchDialogTest, ExistingResultsAreAskedAboutOnce) {
         }
     }
 }
+
+// Results written into the photos' own folder under a photo's name would replace the photo: the
+// batch is refused before anything is asked or written.
+TEST_F(BatchDialogTest, NeverReplacesAPhotoOfTheBatch) {
+    const QString photo = Photo("shoot/a.jpg", 80, 60);
+    const QByteArray before = Bytes(photo);
+    BatchChoice choice;
+    choice.folder = choice.outputFolder = dir.filePath("shoot");
+    dialogs->batches.push_back(choice);
+    dialogs->existingAnswers = {ExistingAnswer::Overwrite};
+    window->Stapelverarbeitung1->trigger();
+    EXPECT_EQ(window->batch(), nullptr);
+    EXPECT_TRUE(dialogs->existingAsked.empty());
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_EQ(dialogs->messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(Bytes(photo), before);
+}

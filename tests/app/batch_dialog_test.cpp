@@ -4,16 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sstream>
 
+#include "app/BatchDialog.h"
 #include "app/BatchProgressDialog.h"
 #include "app/BatchRun.h"
 #include "app/MainUnit.h"
@@ -182,4 +189,36 @@ TEST_F(BatchDialogTest, NeverReplacesAPhotoOfTheBatch) {
     ASSERT_EQ(dialogs->messages.size(), 1);
     EXPECT_EQ(dialogs->messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(Bytes(photo), before);
+}
+
+// The dialog starts only with photos and an output folder, offers the quality only where the
+// format has one, and hands back what its fields say.
+TEST(BatchDialog, HandsBackTheFieldsChoice) {
+    BatchDialog dialog{QString(), QString()};
+    QPushButton* start = dialog.buttons->button(QDialogButtonBox::Ok);
+    EXPECT_FALSE(start->isEnabled());
+    dialog.folderEdit->setText("/fotos/hochzeit");
+    EXPECT_FALSE(start->isEnabled());
+    dialog.outputEdit->setText("/fotos/gerahmt");
+    EXPECT_TRUE(start->isEnabled());
+    dialog.subfoldersCheck->setChecked(true);
+    dialog.qualityEdit->setValue(80);
+    QStringList formats;
+    for (int i = 0; i < dialog.formatCombo->count(); ++i)
+        formats << dialog.formatCombo->itemData(i).toString();
+    EXPECT_EQ(formats, QStringList({"jpg", "png", "tif", "webp"}));
+    dialog.formatCombo->setCurrentIndex(int(formats.indexOf("png")));
+    EXPECT_FALSE(dialog.qualityEdit->isEnabled());
+    dialog.formatCombo->setCurrentIndex(int(formats.indexOf("webp")));
+    EXPECT_TRUE(dialog.qualityEdit->isEnabled());
+
+    BatchChoice expected;
+    expected.folder = "/fotos/hochzeit";
+    expected.subfolders = true;
+    expected.outputFolder = "/fotos/gerahmt";
+    expected.format = "webp";
+    expected.quality = 80;
+    EXPECT_EQ(dialog.Chosen(), expected);
+    dialog.filesRadio->setChecked(true);  // no files chosen yet
+    EXPECT_FALSE(start->isEnabled());
 }

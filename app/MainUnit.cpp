@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <optional>
-#include <set>
 
 #include "app/AboutBoxUnit.h"
 #include "app/BatchProgressDialog.h"
@@ -32,6 +31,7 @@
 #include "app/SaveCommand.h"
 #include "engine/feather_mask.h"
 #include "image/Zerlin.h"
+#include "loading/batch_plan.h"
 #include "loading/framing_template.h"
 #include "loading/photo_folder.h"
 #include "loading/print_settings.h"
@@ -531,26 +531,11 @@ void TMainForm::Stapelverarbeitung1Click() {
     }
     if (motifs.empty()) return ShowError(QStringLiteral("Im gewählten Ordner sind keine Fotos."));
 
-    const std::vector<std::filesystem::path> targets =
-        BatchTargets(motifs, output, choice->format.toStdString());
-    // A result named like a photo of the batch in the same folder would replace that photo.
-    std::set<std::filesystem::path> photos;
-    for (const std::string& motif : motifs) {
-        std::error_code ec;
-        photos.insert(std::filesystem::weakly_canonical(motif, ec));
-    }
-    std::vector<BatchItem> items;
-    int existing = 0;
-    for (std::size_t i = 0; i < motifs.size(); ++i) {
-        std::error_code ec;
-        if (std::filesystem::exists(targets[i], ec)) {
-            if (photos.count(std::filesystem::weakly_canonical(targets[i], ec)))
-                return ShowError(
-                    QStringLiteral("Die Ergebnisse würden Fotos des Stapels überschreiben. "
-                                   "Bitte wählen Sie einen anderen Ausgabeordner."));
-            ++existing;
-        }
-        items.push_back({motifs[i], targets[i]});
+    BatchPlan plan = PlanBatch(motifs, output, choice->format.toStdString());
+    if (plan.replacesPhoto) {
+        return ShowError(
+            QStringLiteral("Die Ergebnisse würden Fotos des Stapels überschreiben. "
+                           "Bitte wählen Sie einen anderen Ausgabeordner."));
     }
     BatchSettings settings;
     settings.design =
@@ -561,16 +546,16 @@ void TMainForm::Stapelverarbeitung1Click() {
     settings.skipExisting = false;
     settings.jobs = 0;  // all cores
     settings.outputFolder = output;
-    if (existing > 0) {
+    if (plan.existing > 0) {
         const ExistingAnswer answer =
-            interaction_->AskExisting(this, existing, static_cast<int>(items.size()));
+            interaction_->AskExisting(this, plan.existing, static_cast<int>(plan.items.size()));
         if (answer == ExistingAnswer::Cancel) return;
         settings.skipExisting = answer == ExistingAnswer::Skip;
     }
 
     delete batchProgress_;  // the last batch's, if it is still open
     batchProgress_ = nullptr;
-    batch_ = std::make_unique<BatchRun>(std::move(settings), std::move(items));
+    batch_ = std::make_unique<BatchRun>(std::move(settings), std::move(plan.items));
     batchProgress_ = new BatchProgressDialog(batch_.get(), this);
     batchProgress_->setAttribute(Qt::WA_DeleteOnClose);
     connect(batchProgress_, &QObject::destroyed, this, [this] { batchProgress_ = nullptr; });

@@ -7,8 +7,10 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -158,6 +160,15 @@ bool FolderTakesNoMore(const SaveResult& saved, const std::filesystem::path& tar
 }
 
 }  // namespace
+
+void KeepMemoryBetweenPhotos() {
+    // One arena, no mapping of their own for large blocks, no trimming: the pictures of one
+    // photo are reused for the next. The zeroing took a tenth of a batch's CPU time, more with
+    // two workers than with one. The arena limit applies only before the first thread starts.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+}
 
 std::string LoadFailureMessage(ReadFailure why) {
     const char* reason = "beschädigt oder unvollständig";
@@ -321,12 +332,16 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
         }
     };
     {
-        std::vector<std::thread> threads;
         // The workers count against the cores, so that their split loops add helpers only where
-        // a core is left over.
-        const ThreadBudget::Workers seats(jobs - 1);
-        for (int t = 1; t < jobs; ++t) threads.emplace_back(worker);
+        // a core is left over; a worker out of photos gives its core back to the photos still
+        // being framed.
+        std::vector<std::thread> threads;
+        for (int t = 1; t < jobs; ++t) {
+            auto seat = std::make_unique<ThreadBudget::Workers>(1);
+            threads.emplace_back([&worker, seat = std::move(seat)] { worker(); });
+        }
         worker();
+        const ThreadBudget::Waiting waiting;
         for (std::thread& t : threads) t.join();
     }
     preparing.join();
@@ -339,7 +354,8 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
             report(fullFolder.empty() ? "." : fullFolder,
                    (left == 1 ? std::string("Das übrige Bild wird")
                               : "Die übrigen " + std::to_string(left) + " Bilder werden") +
-                       " nicht gerahmt: Hier lassen sich keine Ergebnisse mehr speichern.");
+                       " nicht gerahmt: In diesem Ordner lassen sich keine Ergebnisse mehr "
+                       "speichern.");
             return BatchEnd::Stopped;
         }
         return BatchEnd::Cancelled;

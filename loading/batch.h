@@ -78,6 +78,11 @@ enum class BatchEnd { AllWritten, SomeFailed, Stopped, Cancelled };
 BatchEnd RunBatch(const BatchSettings& settings, const std::vector<BatchItem>& items,
                   const BatchCallbacks& callbacks, const std::atomic<bool>* cancel = nullptr);
 
+// For a program that frames batches and little else (lumivane-render): the allocator keeps freed
+// memory for the next photo instead of handing it back to the system, which zeroes it anew for
+// every photo. Call before any thread starts; the peak stays what the largest photos need.
+void KeepMemoryBetweenPhotos();
+
 // "Konnte das Bild nicht laden (...)." for a picture that could not be read.
 std::string LoadFailureMessage(ReadFailure why);
 

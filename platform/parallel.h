@@ -65,6 +65,16 @@ class ThreadBudget {
         int count_;
     };
 
+    // Held by a counted thread while it only waits (for its workers to finish, say), so that
+    // their split loops may use its core meanwhile.
+    class Waiting {
+      public:
+        Waiting() { Give(1); }
+        ~Waiting() { Busy().fetch_add(1, std::memory_order_relaxed); }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+    };
+
     static int InUse() { return Busy().load(std::memory_order_relaxed); }
 
   private:

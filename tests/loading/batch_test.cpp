@@ -45,7 +45,7 @@ TEST(Batch, AFolderThatGoesAwayStopsTheBatchAfterThePhotoInProgress) {
     EXPECT_EQ(finished, (std::vector<BatchStatus>{BatchStatus::Written, BatchStatus::Failed}));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0],
-              "Die übrigen 2 Bilder werden nicht gerahmt: Hier lassen sich keine "
+              "Die übrigen 2 Bilder werden nicht gerahmt: In diesem Ordner lassen sich keine "
               "Ergebnisse mehr speichern.");
     EXPECT_TRUE(fs::is_regular_file(dir / "moved" / "a.png"));
     fs::remove_all(dir);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -566,9 +566,10 @@ std::string ProgressJson(const BatchResult& r) {
     json += kStatus[static_cast<int>(r.status)];
     json += "\",\"reason\":";
     AppendJsonString(json, r.reason);
+    // Not printf: a locale's decimal comma would make it invalid JSON.
     char ms[32];
-    std::snprintf(ms, sizeof ms, ",\"ms\":%.1f}", r.ms);
-    return json + ms;
+    const auto written = std::to_chars(ms, ms + sizeof ms, r.ms, std::chars_format::fixed, 1);
+    return json + ",\"ms\":" + std::string(ms, written.ptr) + "}";
 }
 
 // Adds the paths of a list file, one a line ("-": `in`); empty lines are left out, and the

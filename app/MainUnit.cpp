@@ -554,13 +554,15 @@ void TMainForm::Stapelverarbeitung1Click() {
     }
 
     delete batchProgress_;  // the last batch's, if it is still open
-    batchProgress_ = nullptr;
     batch_ = std::make_unique<BatchRun>(std::move(settings), std::move(plan.items));
     batchProgress_ = new BatchProgressDialog(batch_.get(), this);
     batchProgress_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(batchProgress_, &QObject::destroyed, this, [this] { batchProgress_ = nullptr; });
     batchProgress_->show();
     batch_->Start();
+}
+
+BatchProgressDialog* TMainForm::batchProgress() const {
+    return batchProgress_;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

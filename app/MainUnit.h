@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <array>
@@ -188,7 +189,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
 
     // The batch started from the window and its progress dialog, while there is one.
     lumivane::BatchRun* batch() const { return batch_.get(); }
-    lumivane::BatchProgressDialog* batchProgress() const { return batchProgress_; }
+    lumivane::BatchProgressDialog* batchProgress() const;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -240,5 +241,5 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // format shows its own in them.
     std::array<long double, lumivane::kFieldCount> held_{};
     std::unique_ptr<lumivane::BatchRun> batch_;
-    lumivane::BatchProgressDialog* batchProgress_ = nullptr;
+    QPointer<lumivane::BatchProgressDialog> batchProgress_;  // it may close itself
 };

@@ -1,6 +1,8 @@
 // The window's batch (the runner on a worker thread, its reports queued to the GUI thread) beside
 // lumivane-render on the same 20 photo-like 3000 x 2000 motifs and the same number of jobs.
-// Headless: the controller needs an event loop, not a screen.
+// Headless: the controller needs an event loop, not a screen. The program lumivane-render also
+// sets the allocator to keep freed pictures (in its main, not here), so time it as a program too:
+// it and this benchmark's BM_WindowBatch20 on the same files, one after the other.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>

@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
+#include "app/BatchDialog.h"
 #include "app/BusyCursor.h"
 #include "app/PrintFormatDialog.h"
 
@@ -69,6 +71,40 @@ std::optional<std::optional<PrintFormat>> QtInteraction::AskPrintFormat(
     PrintFormatDialog dialog(current, motifWidth, motifHeight, angle, owner);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Chosen();
+}
+
+std::optional<BatchChoice> QtInteraction::AskBatch(QWidget* owner, const QString& photoFilter) {
+    const ArrowWhileAsking arrow;
+    BatchDialog dialog(photoFilter, lastFolder_, owner);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const BatchChoice choice = dialog.Chosen();
+    lastFolder_ = choice.outputFolder;
+    return choice;
+}
+
+ExistingAnswer QtInteraction::AskExisting(QWidget* owner, int existing, int total) {
+    const ArrowWhileAsking arrow;
+    QMessageBox box(owner);
+    box.setWindowTitle(QStringLiteral("Stapelverarbeitung"));
+    box.setIcon(QMessageBox::Question);
+    box.setText(existing == 1 ? QStringLiteral("Eines der %1 Ergebnisse gibt es schon im "
+                                               "Ausgabeordner.")
+                                    .arg(total)
+                              : QStringLiteral("%1 der %2 Ergebnisse gibt es schon im "
+                                               "Ausgabeordner.")
+                                    .arg(existing)
+                                    .arg(total));
+    box.setInformativeText(QStringLiteral("Sollen sie überschrieben oder übersprungen werden?"));
+    QPushButton* overwrite =
+        box.addButton(QStringLiteral("Überschreiben"), QMessageBox::DestructiveRole);
+    QPushButton* skip = box.addButton(QStringLiteral("Überspringen"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    box.setDefaultButton(skip);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite) return ExistingAnswer::Overwrite;
+    if (box.clickedButton() == skip) return ExistingAnswer::Skip;
+    return ExistingAnswer::Cancel;
 }
 
 std::optional<QColor> QtInteraction::PickColor(QWidget* owner, const QColor& initial) {

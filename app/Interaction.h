@@ -5,9 +5,11 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "engine/print_format.h"
+#include "platform/imagelib/codecs/encoder.h"
 
 class QWidget;
 
@@ -22,6 +24,22 @@ struct SaveChoice {
     QString path;
     QString filter;
 };
+
+// What the batch dialog ("Stapelverarbeitung") chose: photos file by file, or else a folder
+// (with its subfolders or not); the folder the results go to, their format and quality.
+struct BatchChoice {
+    QStringList files;
+    QString folder;
+    bool subfolders = false;
+    QString outputFolder;
+    QString format = QStringLiteral("jpg");  // an extension the savers know
+    int quality = kDefaultQuality;           // JPEG and WebP
+
+    bool operator==(const BatchChoice&) const = default;
+};
+
+// What to do with results that exist already.
+enum class ExistingAnswer { Overwrite, Skip, Cancel };
 
 class Interaction {
   public:
@@ -41,6 +59,10 @@ class Interaction {
     virtual std::optional<std::optional<PrintFormat>> AskPrintFormat(
         QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
         long double angle) = 0;
+    // The batch dialog, listing photos by `photoFilter`; nothing when cancelled.
+    virtual std::optional<BatchChoice> AskBatch(QWidget* owner, const QString& photoFilter) = 0;
+    // Asked once per batch when `existing` of its `total` results are there already.
+    virtual ExistingAnswer AskExisting(QWidget* owner, int existing, int total) = 0;
 };
 
 // The real dialogs. The file dialogs open in the folder last chosen in either of them during
@@ -55,6 +77,8 @@ class QtInteraction final : public Interaction {
     std::optional<std::optional<PrintFormat>> AskPrintFormat(
         QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
         long double angle) override;
+    std::optional<BatchChoice> AskBatch(QWidget* owner, const QString& photoFilter) override;
+    ExistingAnswer AskExisting(QWidget* owner, int existing, int total) override;
 
   private:
     QString lastFolder_;

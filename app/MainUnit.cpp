@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -18,6 +19,8 @@
 #include <optional>
 
 #include "app/AboutBoxUnit.h"
+#include "app/BatchProgressDialog.h"
+#include "app/BatchRun.h"
 #include "app/BusyCursor.h"
 #include "app/DeviceMessages.h"
 #include "app/DropLoading.h"
@@ -28,7 +31,9 @@
 #include "app/SaveCommand.h"
 #include "engine/feather_mask.h"
 #include "image/Zerlin.h"
+#include "loading/batch_plan.h"
 #include "loading/framing_template.h"
+#include "loading/photo_folder.h"
 #include "loading/print_settings.h"
 
 using namespace lumivane;
@@ -289,6 +294,8 @@ void TMainForm::BuildMenu() {
     N2 = Datei1->addSeparator();
     Vorlageladen1 = item(Datei1, "Vorlageladen1", QStringLiteral("Vorlage laden…"));
     Vorlagespeichern1 = item(Datei1, "Vorlagespeichern1", QStringLiteral("Vorlage speichern…"));
+    Stapelverarbeitung1 =
+        item(Datei1, "Stapelverarbeitung1", QStringLiteral("Stapelverarbeitung…"));
     N3 = Datei1->addSeparator();
     Beenden1 = item(Datei1, "Beenden1", QStringLiteral("Beenden"));
     Extras1 = MainMenu1->addMenu(QStringLiteral("Extras"));
@@ -332,6 +339,7 @@ void TMainForm::ConnectHandlers() {
             &TMainForm::Ergebnisspeichernunter1Click);
     connect(Vorlageladen1, &QAction::triggered, this, &TMainForm::Vorlageladen1Click);
     connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
+    connect(Stapelverarbeitung1, &QAction::triggered, this, &TMainForm::Stapelverarbeitung1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
     connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Druckformat1, &QAction::triggered, this, &TMainForm::Druckformat1Click);
@@ -496,6 +504,74 @@ void TMainForm::Vorlagespeichern1Click() {
         CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
     const std::string error = WriteTemplate(design, QFile::encodeName(path).toStdString());
     if (!error.empty()) ShowError(QString::fromStdString(error));
+}
+
+void TMainForm::Stapelverarbeitung1Click() {
+    if (batch_ && batch_->Running()) {
+        if (batchProgress_) batchProgress_->raise();
+        return;
+    }
+    if (backgroundFile_.empty()) {
+        return ShowError(
+            QStringLiteral("Eine Stapelverarbeitung braucht einen Hintergrund aus einer Datei. "
+                           "Bitte öffnen Sie zuerst einen Hintergrund."));
+    }
+    const std::optional<BatchChoice> choice = interaction_->AskBatch(this, openFilter_);
+    if (!choice) return;
+    auto local = [](const QString& path) { return QFile::encodeName(path).toStdString(); };
+    const std::filesystem::path output = local(choice->outputFolder);
+    std::vector<std::string> motifs;
+    if (!choice->files.isEmpty()) {
+        for (const QString& file : choice->files) motifs.push_back(local(file));
+    } else {
+        if (!QFileInfo(choice->folder).isDir())
+            return ShowError(
+                QStringLiteral("Den Ordner \"%1\" gibt es nicht.").arg(choice->folder));
+        motifs = PhotosInFolder(local(choice->folder), choice->subfolders, output);
+    }
+    if (motifs.empty()) return ShowError(QStringLiteral("Im gewählten Ordner sind keine Fotos."));
+
+    BatchPlan plan = PlanBatch(motifs, output, choice->format.toStdString());
+    if (plan.replacesPhoto) {
+        return ShowError(
+            QStringLiteral("Die Ergebnisse würden Fotos des Stapels überschreiben. "
+                           "Bitte wählen Sie einen anderen Ausgabeordner."));
+    }
+    BatchSettings settings;
+    settings.design =
+        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
+    settings.quality = choice->quality;
+    settings.stripMetadata = false;  // as the window saves a result
+    settings.plainNoBackground = false;
+    settings.skipExisting = false;
+    settings.jobs = 0;  // all cores
+    settings.outputFolder = output;
+    if (plan.existing > 0) {
+        const ExistingAnswer answer =
+            interaction_->AskExisting(this, plan.existing, static_cast<int>(plan.items.size()));
+        if (answer == ExistingAnswer::Cancel) return;
+        settings.skipExisting = answer == ExistingAnswer::Skip;
+    }
+
+    delete batchProgress_;  // the last batch's, if it is still open
+    batch_ = std::make_unique<BatchRun>(std::move(settings), std::move(plan.items));
+    batchProgress_ = new BatchProgressDialog(batch_.get(), this);
+    batchProgress_->setAttribute(Qt::WA_DeleteOnClose);
+    batchProgress_->show();
+    batch_->Start();
+}
+
+BatchProgressDialog* TMainForm::batchProgress() const {
+    return batchProgress_;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (batch_) {
+        const BusyCursor busy;
+        batch_->Cancel();
+        batch_->Wait();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TMainForm::ShowError(const QString& text) {

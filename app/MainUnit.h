@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <array>
@@ -25,6 +26,10 @@ class QScrollArea;
 class QStatusBar;
 class TAboutBox;
 class TRxSpinEdit;
+namespace lumivane {
+class BatchProgressDialog;
+class BatchRun;
+}  // namespace lumivane
 
 // The toolkit's bitmap button: a push button with a glyph left of its caption.
 using TBitBtnXP = QPushButton;
@@ -108,11 +113,12 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* N2;
     QAction* Vorlageladen1;
     QAction* Vorlagespeichern1;
+    QAction* Stapelverarbeitung1;  // frames many photos with the window's design
     QAction* N3;
     QAction* Beenden1;
     QMenu* Extras1;
-    QAction* HoheBildqualitt1;  // checkable, off at every start
-    QAction* Druckformat1;      // the print format dialog; the format is off at every start
+    QAction* HoheBildqualitt1;         // checkable, off at every start
+    QAction* Druckformat1;             // the print format dialog; the format is off at every start
     QAction* RahmenberdasMotivlegen1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
@@ -133,6 +139,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Ergebnisspeichernunter1Click();
     void Vorlageladen1Click();
     void Vorlagespeichern1Click();
+    void Stapelverarbeitung1Click();
     void Beenden1Click();
     void HoheBildqualitt1Click();
     void Druckformat1Click();
@@ -180,8 +187,14 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     int PreviewClientWidth() const override;
     int PreviewClientHeight() const override;
 
+    // The batch started from the window and its progress dialog, while there is one.
+    lumivane::BatchRun* batch() const { return batch_.get(); }
+    lumivane::BatchProgressDialog* batchProgress() const;
+
   protected:
     void showEvent(QShowEvent* event) override;
+    // A running batch is cancelled and its photos in progress are finished before closing.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     // The status bar's hint at a frame with a window while the frame is not laid over.
@@ -227,4 +240,6 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // The values of the derived fields as the user or the fit left them, kept while a print
     // format shows its own in them.
     std::array<long double, lumivane::kFieldCount> held_{};
+    std::unique_ptr<lumivane::BatchRun> batch_;
+    QPointer<lumivane::BatchProgressDialog> batchProgress_;  // it may close itself
 };

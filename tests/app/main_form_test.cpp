@@ -16,8 +16,8 @@
 #include "app/RxSpinEdit.h"
 #include "engine/fitting.h"
 #include "image/Zerlin.h"
-#include "tests/app/scripted_interaction.h"
 #include "platform/imagelib/exiv2_compat.h"
+#include "tests/app/scripted_interaction.h"
 #include "tests/platform/imagelib/heif_files.h"
 
 #include <exiv2/exiv2.hpp>
@@ -344,7 +344,7 @@ TEST_F(MainFormTest, MenuAndControlsAreAsDesigned) {
     for (QAction* a : w.Datei1->actions()) captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Motiv öffnen...", "Hintergrund öffnen...", "-",
                                      "Ergebnis speichern unter...", "-", "Vorlage laden…",
-                                     "Vorlage speichern…", "-", "Beenden"}));
+                                     "Vorlage speichern…", "Stapelverarbeitung…", "-", "Beenden"}));
     for (QAction* a : w.Datei1->actions() + w.Hilfe1->actions())
         EXPECT_TRUE(a->shortcut().isEmpty());
     EXPECT_EQ(w.ZoomEd->geometry(), QRect(96, 5, 57, 21));

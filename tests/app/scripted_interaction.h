@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/Interaction.h"
@@ -26,12 +27,18 @@ class ScriptedInteraction final : public Interaction {
     std::deque<QColor> colours;
     // Answers of the print format dialog; none scripted: cancelled.
     std::deque<std::optional<std::optional<PrintFormat>>> printFormats;
+    // Batch dialog choices (none scripted, or no output folder: cancelled) and answers about
+    // existing results (none scripted: Abbrechen).
+    std::deque<BatchChoice> batches;
+    std::deque<ExistingAnswer> existingAnswers;
 
     std::vector<AskedMessage> messages;
     std::vector<QString> openFilters;
     std::vector<QString> saveFilters;
     std::vector<QColor> colourPresets;
     std::vector<std::optional<PrintFormat>> printFormatsShown;
+    std::vector<QString> batchFilters;
+    std::vector<std::pair<int, int>> existingAsked;  // existing, total
 
     MessageAnswer Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon,
                           MessageButtons buttons) override {
@@ -65,6 +72,19 @@ class ScriptedInteraction final : public Interaction {
         QWidget*, const std::optional<PrintFormat>& current, int, int, long double) override {
         printFormatsShown.push_back(current);
         return Next(printFormats);
+    }
+    std::optional<BatchChoice> AskBatch(QWidget*, const QString& photoFilter) override {
+        batchFilters.push_back(photoFilter);
+        BatchChoice choice = Next(batches);
+        if (choice.outputFolder.isEmpty()) return std::nullopt;
+        return choice;
+    }
+    ExistingAnswer AskExisting(QWidget*, int existing, int total) override {
+        existingAsked.emplace_back(existing, total);
+        if (existingAnswers.empty()) return ExistingAnswer::Cancel;
+        const ExistingAnswer answer = existingAnswers.front();
+        existingAnswers.pop_front();
+        return answer;
     }
 
   private:

@@ -5,6 +5,7 @@
 
 #include "engine/overlay.h"
 #include "image/Zerlin.h"
+#include "loading/caption_fields.h"
 #include "platform/text/text_raster.h"
 
 namespace lumivane {
@@ -131,6 +132,16 @@ std::string CaptionFontText(const CaptionLine& line) {
     return line.family + ":" + std::to_string(line.weight);
 }
 
+std::vector<std::string> CaptionFontNotices(const Caption& caption) {
+    std::vector<std::string> notices;
+    for (const CaptionLine& line : caption.lines) {
+        const std::string notice = line.pattern.empty() ? "" : CheckTextFamily(line.family);
+        if (!notice.empty() && std::find(notices.begin(), notices.end(), notice) == notices.end())
+            notices.push_back(notice);
+    }
+    return notices;
+}
+
 CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Caption& caption,
                               const std::array<std::string, kCaptionLines>& texts) {
     CaptionResult result;
@@ -159,6 +170,7 @@ CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Cap
         in.lines.push_back({0, 0, e.width, e.height});
     }
     if (shown.empty()) return result;
+    result.notices = CaptionFontNotices(caption);
 
     const CaptionLayout layout = LayOutCaption(in);
     result.overMotif = layout.overMotif;
@@ -191,6 +203,34 @@ PixelBox WorkingMotifBox(const CompositionParams& params, const CompositionLayou
         ScaledOpening(frame, int((layout.outW - layout.bgW) / 2),
                       int((layout.outH - layout.bgH) / 2), int(layout.bgW), int(layout.bgH));
     return MotifBox(params, layout, box);
+}
+
+std::string CheckCaption(const Caption& caption) {
+    for (int i = 0; i < kCaptionLines; ++i) {
+        const std::string why = CheckCaptionPattern(caption.lines[std::size_t(i)].pattern);
+        if (!why.empty()) return "Zeile " + std::to_string(i + 1) + " der Beschriftung: " + why;
+    }
+    return "";
+}
+
+std::array<std::string, kCaptionLines> CaptionTexts(const Caption& caption,
+                                                    const WorkingImages& images,
+                                                    const std::string& motifFile) {
+    std::array<std::string, kCaptionLines> texts;
+    bool any = false;
+    for (const CaptionLine& line : caption.lines) any = any || !line.pattern.empty();
+    if (!any) return texts;
+    const CaptionFacts facts = CaptionFacts::Of(images.motifFacts.metadata, motifFile);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = FillCaptionPattern(caption.lines[i].pattern, facts);
+    return texts;
+}
+
+CaptionResult DrawCaption(Surface& picture, const CompositionParams& params,
+                          const CompositionLayout& layout, const WorkingImages& images,
+                          const Caption& caption, const std::string& motifFile) {
+    return DrawCaptionText(picture, WorkingMotifBox(params, layout, images), caption,
+                           CaptionTexts(caption, images, motifFile));
 }
 
 }  // namespace lumivane

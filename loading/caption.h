@@ -53,6 +53,10 @@ struct CaptionResult {
     bool overMotif = false;            // some text had to be drawn over the motif
 };
 
+// A German notice for each font the lines ask for that is not installed (the default
+// sans-serif is drawn instead).
+std::vector<std::string> CaptionFontNotices(const Caption& caption);
+
 // Draws the lines (already filled; empty ones are left out) onto `picture`, whose motif covers
 // `motif`. Nothing is touched when every line is empty.
 CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Caption& caption,
@@ -61,5 +65,19 @@ CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Cap
 // The motif's box on the picture the working state composes with `params`.
 PixelBox WorkingMotifBox(const CompositionParams& params, const CompositionLayout& layout,
                          const WorkingImages& images);
+
+// "" when every line's pattern is good; otherwise a German message naming the line and the fault.
+std::string CheckCaption(const Caption& caption);
+
+// Each line's text for the motif in `images`, read from the file `motifFile`.
+std::array<std::string, kCaptionLines> CaptionTexts(const Caption& caption,
+                                                    const WorkingImages& images,
+                                                    const std::string& motifFile);
+
+// Draws the caption for the motif onto the picture the working state composed with `params`:
+// the one drawing path of the window and lumivane-render.
+CaptionResult DrawCaption(Surface& picture, const CompositionParams& params,
+                          const CompositionLayout& layout, const WorkingImages& images,
+                          const Caption& caption, const std::string& motifFile);
 
 }  // namespace lumivane

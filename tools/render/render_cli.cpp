@@ -217,6 +217,7 @@ bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& file
     o.backgroundFromTemplate = true;
     o.paperGiven = o.design.print.has_value();
     o.plainNoBackground = false;  // the template keeps the frame the window showed
+    o.captionLinesGiven = o.captionFontsGiven = 0;
     return true;
 }
 
@@ -327,12 +328,99 @@ bool StoreMatchOrientation(RenderOptions& o, const std::string&, const std::stri
     return true;
 }
 
+// The caption options: each sets up a caption (off until one is given).
+Caption& CaptionOf(RenderOptions& o) {
+    if (!o.design.caption) o.design.caption.emplace();
+    return *o.design.caption;
+}
+
+bool StoreCaption(RenderOptions& o, const std::string& option, const std::string& value,
+                  std::string& error) {
+    Caption& c = CaptionOf(o);
+    if (o.captionLinesGiven == kCaptionLines) {
+        error = "Bei " + option + " sind höchstens drei Zeilen möglich.";
+        return false;
+    }
+    if (o.captionLinesGiven == 0)
+        for (CaptionLine& line : c.lines) line.pattern.clear();
+    c.lines[std::size_t(o.captionLinesGiven++)].pattern = value;
+    return true;
+}
+
+// Once: the font of every line; again: of the second and third line.
+bool StoreCaptionFont(RenderOptions& o, const std::string& option, const std::string& value,
+                      std::string& error) {
+    const auto font = ParseCaptionFont(value);
+    if (!font || o.captionFontsGiven == kCaptionLines) {
+        error = font ? "Bei " + option + " sind höchstens drei Schriften möglich."
+                     : "Bei " + option + " wird FAMILIE oder FAMILIE:GEWICHT erwartet (Gewicht " +
+                           "100 bis 900 oder dünn, leicht, normal, mittel, halbfett, fett, " +
+                           "schwarz), nicht \"" + value + "\".";
+        return false;
+    }
+    Caption& c = CaptionOf(o);
+    const int given = o.captionFontsGiven++;
+    for (int i = given; i < (given == 0 ? kCaptionLines : given + 1); ++i) {
+        c.lines[std::size_t(i)].family = font->first;
+        c.lines[std::size_t(i)].weight = font->second;
+    }
+    return true;
+}
+
+bool StoreCaptionPosition(RenderOptions& o, const std::string& option, const std::string& value,
+                          std::string& error) {
+    const auto place = CaptionPlaceNamed(Lower(value));
+    if (!place) {
+        error = "Bei " + option +
+                " wird unten, oben, unten-links, unten-rechts, oben-links oder oben-rechts " +
+                "erwartet, nicht \"" + value + "\".";
+        return false;
+    }
+    CaptionOf(o).place = *place;
+    return true;
+}
+
+bool StoreCaptionAlign(RenderOptions& o, const std::string& option, const std::string& value,
+                       std::string& error) {
+    const auto align = CaptionAlignNamed(Lower(value));
+    if (!align) {
+        error =
+            "Bei " + option + " wird links, mitte oder rechts erwartet, nicht \"" + value + "\".";
+        return false;
+    }
+    CaptionOf(o).align = *align;
+    return true;
+}
+
+bool StoreCaptionSize(RenderOptions& o, const std::string& option, const std::string& value,
+                      std::string& error) {
+    long double n = 0;
+    if (!StoreNumber(option, value, n, error)) return false;
+    if (!(n >= kMinCaptionSize && n <= kMaxCaptionSize)) {
+        error = "Bei " + option + " wird eine Zahl von 0,1 bis 50 (Prozent) erwartet.";
+        return false;
+    }
+    CaptionOf(o).size = n;
+    return true;
+}
+
+bool StoreCaptionColour(RenderOptions& o, const std::string&, const std::string& value,
+                        std::string& error) {
+    const auto c = ParseHexColour(value);
+    if (!c) {
+        error = "Die Schriftfarbe wird als #RRGGBB angegeben, nicht \"" + value + "\".";
+        return false;
+    }
+    CaptionOf(o).colour = *c;
+    return true;
+}
+
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
          "Hintergrund (Rahmen, Passepartout, Struktur)", StoreBackground},
-        {"-o", "--output", "ZIEL", "AUSGABE",
-         "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
+        {"-o", "--output", "ZIEL", "AUSGABE", "Ergebnisdatei oder, bei mehreren Motiven, Ordner",
+         Text(&RenderOptions::output)},
         {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
          Number(&FramingTemplate::frame)},
         {nullptr, "--motif-zoom", "P", nullptr, "Motiv in % (Vorgabe 100)",
@@ -390,6 +478,23 @@ const std::vector<OptionRow>& OptionTable() {
          "Fenster des Rahmens von Hand (Pixel im Hintergrundbild), wenn es nicht gefunden "
          "wird; schließt --overlay ein",
          StoreOpening},
+        {nullptr, "--caption", "TEXT", nullptr,
+         "Beschriftung, je Zeile einmal (bis zu drei), mit Feldern wie {Kamera} oder "
+         "{Datum:%d. %B %Y}; siehe --list-fields",
+         StoreCaption},
+        {nullptr, "--caption-position", "ORT", nullptr,
+         "unten, oben, unten-links, unten-rechts, oben-links oder oben-rechts (Vorgabe unten)",
+         StoreCaptionPosition},
+        {nullptr, "--caption-align", "AUSRICHTUNG", nullptr,
+         "Zeilen links, mitte oder rechts ausrichten (Vorgabe mitte)", StoreCaptionAlign},
+        {nullptr, "--caption-size", "P", nullptr,
+         "Schriftgröße in % der kürzeren Bildseite (Vorgabe 2,5)", StoreCaptionSize},
+        {nullptr, "--caption-color", "'#RRGGBB'", nullptr,
+         "Schriftfarbe (Vorgabe: Schwarz oder Weiß, was sich vom Rand abhebt)", StoreCaptionColour},
+        {nullptr, "--caption-font", "FAMILIE[:GEWICHT]", nullptr,
+         "Schrift: einmal für alle Zeilen oder je Zeile; Gewicht 100 bis 900 oder leicht, "
+         "normal, fett ...",
+         StoreCaptionFont},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--template", "DATEI", nullptr,
@@ -496,6 +601,10 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
             value = args[++i];
         }
         if (!row->apply(o, a, value, error)) return std::nullopt;
+        if (o.design.caption) {  // a pattern that cannot be filled renders nothing
+            error = CheckCaption(*o.design.caption);
+            if (!error.empty()) return std::nullopt;
+        }
     }
     if (o.help) return o;
     if (o.design.print && !o.paperGiven) {
@@ -547,6 +656,7 @@ struct FrameOutcome {
     std::string warning;  // the photo is small for the paper; written all the same
     bool loadFailed = false;
     bool profileUnusable = false;
+    bool captionOverMotif = false;  // some of the caption lies over the motif
 };
 
 // Checks a frame meant to go over the motif as read: a window given by hand must lie in it
@@ -610,6 +720,8 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
         outcome.warning = LowResolutionWarning(*design.print, c.zoom2Ed);
     SaveOptions save;
     save.quality = o.quality;
+    if (design.caption)
+        outcome.captionOverMotif = session.DrawCaption(*design.caption, motif).overMotif;
     if (design.print) save.dpi = design.print->dpi;
     if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     const SaveResult saved = SavePicture(session.picture(), target.string(), save);
@@ -719,6 +831,11 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
             const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
+            std::atomic<bool> captionOverMotif{false};
+            if (design.caption) {  // said once for the run, not for every motif
+                for (const std::string& notice : CaptionFontNotices(*design.caption))
+                    err << kProgram << ": " << notice << "\n";
+            }
             if (!bg.ready.get()) return;
             if (outcome.profileUnusable) report(motif, kProfileWarning);
             if (!outcome.warning.empty()) report(motif, outcome.warning);
@@ -726,6 +843,10 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
                 anyFailed = true;
                 report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
                        outcome.message);
+                if (outcome.captionOverMotif && !captionOverMotif.exchange(true))
+                    report(motif,
+                           "Die Beschriftung passt nicht in den Rand und liegt teils über dem "
+                           "Motiv.");
             }
             const int n = ++done;
             if (progress) {

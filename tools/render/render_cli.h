@@ -33,6 +33,9 @@ struct RenderOptions {
     bool formatGiven = false;
     int jobs = 0;  // 0: all cores
     bool help = false;
+    // Caption lines and fonts given since the last template: the first replaces the template's.
+    int captionLinesGiven = 0;
+    int captionFontsGiven = 0;
 };
 
 // Parses the arguments (without the program name). On a bad option returns nothing and puts a

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/BusyCursor.h"
+#include "app/CaptionDialog.h"
 #include "app/PrintFormatDialog.h"
 
 namespace lumivane {
@@ -67,6 +68,15 @@ std::optional<std::optional<PrintFormat>> QtInteraction::AskPrintFormat(
     long double angle) {
     const ArrowWhileAsking arrow;
     PrintFormatDialog dialog(current, motifWidth, motifHeight, angle, owner);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Chosen();
+}
+
+std::optional<std::optional<Caption>> QtInteraction::AskCaption(
+    QWidget* owner, const std::optional<Caption>& current,
+    const std::function<void(const std::optional<Caption>&)>& preview) {
+    const ArrowWhileAsking arrow;
+    CaptionDialog dialog(current, preview, owner);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Chosen();
 }

@@ -5,9 +5,11 @@
 
 #include <QColor>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "engine/print_format.h"
+#include "loading/caption.h"
 
 class QWidget;
 
@@ -41,6 +43,12 @@ class Interaction {
     virtual std::optional<std::optional<PrintFormat>> AskPrintFormat(
         QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
         long double angle) = 0;
+    // The caption dialog ("Beschriftung"), opened with `current` (nothing: off); `preview` shows
+    // each good state of its fields on the picture. Nothing when cancelled, else the caption
+    // chosen, which is empty when the user switched it off.
+    virtual std::optional<std::optional<Caption>> AskCaption(
+        QWidget* owner, const std::optional<Caption>& current,
+        const std::function<void(const std::optional<Caption>&)>& preview) = 0;
 };
 
 // The real dialogs. The file dialogs open in the folder last chosen in either of them during
@@ -55,6 +63,9 @@ class QtInteraction final : public Interaction {
     std::optional<std::optional<PrintFormat>> AskPrintFormat(
         QWidget* owner, const std::optional<PrintFormat>& current, int motifWidth, int motifHeight,
         long double angle) override;
+    std::optional<std::optional<Caption>> AskCaption(
+        QWidget* owner, const std::optional<Caption>& current,
+        const std::function<void(const std::optional<Caption>&)>& preview) override;
 
   private:
     QString lastFolder_;

@@ -26,6 +26,9 @@ class ScriptedInteraction final : public Interaction {
     std::deque<QColor> colours;
     // Answers of the print format dialog; none scripted: cancelled.
     std::deque<std::optional<std::optional<PrintFormat>>> printFormats;
+    // Captions the dialog previews and then answers; none scripted: cancelled at once.
+    std::deque<std::vector<std::optional<Caption>>> captionPreviews;
+    std::deque<std::optional<std::optional<Caption>>> captions;
 
     std::vector<AskedMessage> messages;
     std::vector<QString> openFilters;
@@ -65,6 +68,13 @@ class ScriptedInteraction final : public Interaction {
         QWidget*, const std::optional<PrintFormat>& current, int, int, long double) override {
         printFormatsShown.push_back(current);
         return Next(printFormats);
+    }
+
+    std::optional<std::optional<Caption>> AskCaption(
+        QWidget*, const std::optional<Caption>&,
+        const std::function<void(const std::optional<Caption>&)>& preview) override {
+        for (const std::optional<Caption>& c : Next(captionPreviews)) preview(c);
+        return Next(captions);
     }
 
   private:

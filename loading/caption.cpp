@@ -132,14 +132,26 @@ std::string CaptionFontText(const CaptionLine& line) {
     return line.family + ":" + std::to_string(line.weight);
 }
 
-std::vector<std::string> CaptionFontNotices(const Caption& caption) {
+namespace {
+
+// The notices for the fonts of the lines that say something.
+std::vector<std::string> FontNotices(const Caption& caption,
+                                     const std::array<std::string, kCaptionLines>& texts) {
     std::vector<std::string> notices;
-    for (const CaptionLine& line : caption.lines) {
-        const std::string notice = line.pattern.empty() ? "" : CheckTextFamily(line.family);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string notice = texts[i].empty() ? "" : CheckTextFamily(caption.lines[i].family);
         if (!notice.empty() && std::find(notices.begin(), notices.end(), notice) == notices.end())
             notices.push_back(notice);
     }
     return notices;
+}
+
+}  // namespace
+
+std::vector<std::string> CaptionFontNotices(const Caption& caption) {
+    std::array<std::string, kCaptionLines> patterns;
+    for (std::size_t i = 0; i < patterns.size(); ++i) patterns[i] = caption.lines[i].pattern;
+    return FontNotices(caption, patterns);
 }
 
 CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Caption& caption,
@@ -170,7 +182,7 @@ CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Cap
         in.lines.push_back({0, 0, e.width, e.height});
     }
     if (shown.empty()) return result;
-    result.notices = CaptionFontNotices(caption);
+    result.notices = FontNotices(caption, texts);
 
     const CaptionLayout layout = LayOutCaption(in);
     result.overMotif = layout.overMotif;

@@ -419,8 +419,8 @@ const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
          "Hintergrund (Rahmen, Passepartout, Struktur)", StoreBackground},
-        {"-o", "--output", "ZIEL", "AUSGABE", "Ergebnisdatei oder, bei mehreren Motiven, Ordner",
-         Text(&RenderOptions::output)},
+        {"-o", "--output", "ZIEL", "AUSGABE",
+         "Ergebnisdatei oder, bei mehreren Motiven, Ordner", Text(&RenderOptions::output)},
         {nullptr, "--frame", "P", nullptr, "Rahmen in % des Motivs (Vorgabe 130)",
          Number(&FramingTemplate::frame)},
         {nullptr, "--motif-zoom", "P", nullptr, "Motiv in % (Vorgabe 100)",
@@ -827,26 +827,25 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     std::atomic<bool> anyFailed{false};
+    std::atomic<bool> captionOverMotif{false};
+    if (design.caption) {  // said once for the run, not for every motif
+        for (const std::string& notice : CaptionFontNotices(*design.caption))
+            err << kProgram << ": " << notice << "\n";
+    }
     auto worker = [&] {
         for (int i = next++; i < total; i = next++) {
             const std::string& motif = o.motifs[std::size_t(i)];
             const FrameOutcome outcome = FrameOne(o, design, bg, motif, targets[std::size_t(i)]);
-            std::atomic<bool> captionOverMotif{false};
-            if (design.caption) {  // said once for the run, not for every motif
-                for (const std::string& notice : CaptionFontNotices(*design.caption))
-                    err << kProgram << ": " << notice << "\n";
-            }
             if (!bg.ready.get()) return;
             if (outcome.profileUnusable) report(motif, kProfileWarning);
             if (!outcome.warning.empty()) report(motif, outcome.warning);
+            if (outcome.captionOverMotif && !captionOverMotif.exchange(true))
+                report(motif,
+                       "Die Beschriftung passt nicht in den Rand und liegt teils über dem Motiv.");
             if (!outcome.message.empty()) {
                 anyFailed = true;
                 report(outcome.loadFailed ? motif : targets[std::size_t(i)].string(),
                        outcome.message);
-                if (outcome.captionOverMotif && !captionOverMotif.exchange(true))
-                    report(motif,
-                           "Die Beschriftung passt nicht in den Rand und liegt teils über dem "
-                           "Motiv.");
             }
             const int n = ++done;
             if (progress) {

@@ -716,12 +716,12 @@ FrameOutcome FrameOne(const RenderOptions& o, const FramingTemplate& design, con
         outcome.message = "Das Ergebnis ist leer oder zu groß.";
         return outcome;
     }
+    if (design.caption)
+        outcome.captionOverMotif = session.DrawCaption(*design.caption, motif).overMotif;
     if (const CompositionParams c = session.CompositionValues(); design.print && !c.overlay)
         outcome.warning = LowResolutionWarning(*design.print, c.zoom2Ed);
     SaveOptions save;
     save.quality = o.quality;
-    if (design.caption)
-        outcome.captionOverMotif = session.DrawCaption(*design.caption, motif).overMotif;
     if (design.print) save.dpi = design.print->dpi;
     if (!o.stripMetadata) save.metadata = &session.images().motifFacts.metadata;
     const SaveResult saved = SavePicture(session.picture(), target.string(), save);

@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include <lcms2.h>
+#include <zlib.h>
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
-#include <zlib.h>
 
 #include "platform/imagelib/exiv2_compat.h"
 #include "platform/imagelib/library_messages.h"
@@ -20,25 +20,6 @@ namespace {
 
 // A file Exiv2 is handed can hold any picture, but no block that identifies a photo needs more.
 constexpr std::size_t kMaxBlock = std::size_t(16) << 20;
-
-void LockXmp(void* mutex, bool lock) {
-    auto* m = static_cast<std::mutex*>(mutex);
-    if (lock)
-        m->lock();
-    else
-        m->unlock();
-}
-
-// Exiv2 reports damaged blocks, which are simply left out here, as library messages. Its XMP
-// toolkit must be set up once, with a lock, before threads use it.
-void PrepareExiv2() {
-    static std::once_flag once;
-    static std::mutex xmpMutex;
-    std::call_once(once, [] {
-        RouteLibraryMessages();
-        Exiv2::XmpParser::initialize(LockXmp, &xmpMutex);
-    });
-}
 
 // Tags that describe how a TIFF file stores its pixels: they belong to the motif's file, not to
 // the photo, and would describe the result wrongly.
@@ -271,7 +252,26 @@ std::vector<std::uint8_t> MakeSrgbProfile() {
     return bytes;
 }
 
+void LockXmp(void* mutex, bool lock) {
+    auto* m = static_cast<std::mutex*>(mutex);
+    if (lock)
+        m->lock();
+    else
+        m->unlock();
+}
+
 }  // namespace
+
+// Exiv2 reports damaged blocks, which are simply left out here, as library messages. Its XMP
+// toolkit must be set up once, with a lock, before threads use it.
+void PrepareExiv2() {
+    static std::once_flag once;
+    static std::mutex xmpMutex;
+    std::call_once(once, [] {
+        RouteLibraryMessages();
+        Exiv2::XmpParser::initialize(LockXmp, &xmpMutex);
+    });
+}
 
 PhotoMetadata ReadPhotoMetadata(std::span<const std::uint8_t> file) {
     PhotoMetadata metadata;

@@ -36,6 +36,9 @@ PhotoMetadata PhotoMetadataFromBlocks(std::span<const std::uint8_t> exif, std::s
 int WritePhotoMetadata(int fd, std::uint64_t size, const PhotoMetadata& metadata, int width,
                        int height, int dpi = 0);
 
+// Sets Exiv2 up for use from several threads (once; every caller of Exiv2 calls it first).
+void PrepareExiv2();
+
 // The sRGB ICC profile the results are tagged with.
 const std::vector<std::uint8_t>& SrgbProfile();
 

@@ -44,24 +44,36 @@ const char* WordOf(const Word (&words)[N], int value) {
     return words[0].text;
 }
 
-double Linear(BYTE v) {
-    const double c = v / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+// sRGB byte to linear light.
+const std::array<double, 256>& LinearTable() {
+    static const std::array<double, 256> table = [] {
+        std::array<double, 256> t{};
+        for (int v = 0; v < 256; ++v) {
+            const double c = v / 255.0;
+            t[std::size_t(v)] = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        }
+        return t;
+    }();
+    return table;
 }
 
-// Black or white, whichever contrasts more with the mean of the picture under `box`.
+// Black or white, whichever contrasts more with the mean of the picture under `box`. A large
+// box is sampled on a grid of at most 256 x 256 points: the mean hardly changes, the time does.
 COLORREF ContrastingColour(const Surface& picture, const PixelBox& box) {
     const int x0 = std::clamp(int(std::floor(box.x)), 0, picture.Width());
     const int x1 = std::clamp(int(std::ceil(box.x + box.width)), x0, picture.Width());
     const int y0 = std::clamp(int(std::floor(box.y)), 0, picture.Height());
     const int y1 = std::clamp(int(std::ceil(box.y + box.height)), y0, picture.Height());
+    const int stepX = std::max(1, (x1 - x0) / 256), stepY = std::max(1, (y1 - y0) / 256);
+    const std::array<double, 256>& linear = LinearTable();
     double sum = 0;
     std::int64_t n = 0;
-    for (int y = y0; y < y1; ++y) {
-        const BYTE* p = picture.ScanLine(y) + std::ptrdiff_t(x0) * 4;
-        for (int x = x0; x < x1; ++x, p += 4)
-            sum += 0.0722 * Linear(p[0]) + 0.7152 * Linear(p[1]) + 0.2126 * Linear(p[2]);
-        n += x1 - x0;
+    for (int y = y0; y < y1; y += stepY) {
+        const BYTE* row = picture.ScanLine(y);
+        for (int x = x0; x < x1; x += stepX, ++n) {
+            const BYTE* p = row + std::ptrdiff_t(x) * 4;
+            sum += 0.0722 * linear[p[0]] + 0.7152 * linear[p[1]] + 0.2126 * linear[p[2]];
+        }
     }
     const double luminance = n ? sum / double(n) : 1;
     // Contrast ratios (L + 0.05) / 0.05 against black and 1.05 / (L + 0.05) against white.

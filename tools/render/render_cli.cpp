@@ -347,7 +347,7 @@ bool StoreCaption(RenderOptions& o, const std::string& option, const std::string
     return true;
 }
 
-// Once: the font of every line; again: of the second and third line.
+// The first gives every line's font, each further one the font of its line and those after it.
 bool StoreCaptionFont(RenderOptions& o, const std::string& option, const std::string& value,
                       std::string& error) {
     const auto font = ParseCaptionFont(value);
@@ -360,7 +360,7 @@ bool StoreCaptionFont(RenderOptions& o, const std::string& option, const std::st
     }
     Caption& c = CaptionOf(o);
     const int given = o.captionFontsGiven++;
-    for (int i = given; i < (given == 0 ? kCaptionLines : given + 1); ++i) {
+    for (int i = given; i < kCaptionLines; ++i) {
         c.lines[std::size_t(i)].family = font->first;
         c.lines[std::size_t(i)].weight = font->second;
     }
@@ -492,8 +492,8 @@ const std::vector<OptionRow>& OptionTable() {
         {nullptr, "--caption-color", "'#RRGGBB'", nullptr,
          "Schriftfarbe (Vorgabe: Schwarz oder Weiß, was sich vom Rand abhebt)", StoreCaptionColour},
         {nullptr, "--caption-font", "FAMILIE[:GEWICHT]", nullptr,
-         "Schrift: einmal für alle Zeilen oder je Zeile; Gewicht 100 bis 900 oder leicht, "
-         "normal, fett ...",
+         "Schrift: einmal für alle Zeilen oder je Zeile (gilt auch für die folgenden); "
+         "Gewicht 100 bis 900 oder dünn, leicht, normal, mittel, halbfett, fett, schwarz",
          StoreCaptionFont},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},

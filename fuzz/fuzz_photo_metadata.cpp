@@ -1,16 +1,20 @@
 // libFuzzer entry for the photo's metadata: Exiv2 reading EXIF, XMP and IPTC from a whole file
-// and from a HEIF file's bare blocks, and writing what it found into a small JPEG, as the saver
-// does. A damaged block must be dropped, never crash or hang.
+// and from a HEIF file's bare blocks, writing what it found into a small JPEG, as the saver
+// does, and filling caption patterns from it. A damaged block must be dropped, never crash or
+// hang, and a caption must stay valid text of bounded length.
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "loading/caption_fields.h"
 #include "platform/imagelib/photo_metadata.h"
 #include "platform/imagelib/save_image.h"
 
@@ -44,12 +48,49 @@ void WriteInto(const lumivane::PhotoMetadata& metadata) {
     ::close(fd);
 }
 
+std::string WithoutSpaces(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+// Every named field, dates with formats and Exiv2 keys, in and out of optional parts.
+void FillCaptions(const lumivane::PhotoMetadata& metadata) {
+    static const std::string patterns[] = {
+        [] {
+            std::string all;
+            for (const std::string& name : lumivane::CaptionFieldNames())
+                all += "[{" + name + "} · ]";
+            return all;
+        }(),
+        "{Datum:%A, %e. %B %Y %H:%M:%S %j %a %b %y %m %d %%} {Uhrzeit:%H.%M}",
+        "{Exif.Photo.WhiteBalance} {Xmp.dc.subject} [{Iptc.Application2.City}] "
+        "{Exif.Photo.MakerNote} {Exif.Image.Make}",
+    };
+    const lumivane::CaptionFacts facts = lumivane::CaptionFacts::Of(metadata, "dir/foto.jpg");
+    for (const std::string& pattern : patterns) {
+        if (!lumivane::CheckCaptionPattern(pattern).empty()) std::abort();
+        const std::string line = lumivane::FillCaptionPattern(pattern, facts);
+        // Each field is cut at 1000 characters of at most four bytes.
+        if (line.size() > pattern.size() + 40 * 4000) std::abort();
+        // Valid UTF-8 without control characters or direction overrides: cleaning changes
+        // nothing but the pattern's own runs of spaces.
+        if (WithoutSpaces(lumivane::CleanCaptionText(line, line.size())) != WithoutSpaces(line))
+            std::abort();
+    }
+    for (const auto& [name, value] : lumivane::CaptionFieldValues(facts))
+        if (value.size() > 4000 || lumivane::CleanCaptionText(value) != value) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> input(data, size);
-    WriteInto(lumivane::ReadPhotoMetadata(input));
-    WriteInto(lumivane::PhotoMetadataFromBlocks(
-        input, std::string_view(reinterpret_cast<const char*>(data), size)));
+    const lumivane::PhotoMetadata whole = lumivane::ReadPhotoMetadata(input);
+    WriteInto(whole);
+    FillCaptions(whole);
+    const lumivane::PhotoMetadata blocks = lumivane::PhotoMetadataFromBlocks(
+        input, std::string_view(reinterpret_cast<const char*>(data), size));
+    WriteInto(blocks);
+    FillCaptions(blocks);
     return 0;
 }

@@ -81,6 +81,25 @@ bool Invisible(long cp) {
            (cp >= 0x2066 && cp <= 0x2069);
 }
 
+// Drops what cannot be shown (see CleanCaptionText); `collapse` also folds runs of spaces and
+// trims them, which a pattern's own text keeps as typed.
+std::string CleanText(std::string_view text, std::size_t maxChars, bool collapse) {
+    std::string out;
+    std::size_t chars = 0;
+    bool space = true;
+    for (std::size_t i = 0; i < text.size() && chars < maxChars;) {
+        long cp = NextCodePoint(text, i);
+        if (cp == '\t' || cp == '\n' || cp == '\r') cp = ' ';
+        if (cp < 0 || (cp != ' ' && Invisible(cp))) continue;
+        if (cp == ' ' && space && collapse) continue;
+        space = cp == ' ';
+        AppendUtf8(out, cp);
+        ++chars;
+    }
+    if (collapse && !out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
 std::string TrimSpaces(std::string s) {
     const auto first = s.find_first_not_of(' ');
     if (first == std::string::npos) return {};
@@ -127,27 +146,38 @@ std::string Decimal(double v, int decimals) {
     return text;
 }
 
+// "-12.5" with a point whatever the C locale says (the window sets the user's).
+std::optional<double> ParseDecimal(std::string_view text) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && (text[0] == '-' || text[0] == '+') && text[i++] == '-';
+    double v = 0, scale = 0;
+    bool digits = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && scale == 0) {
+            scale = 1;
+        } else if (c >= '0' && c <= '9') {
+            v = v * 10 + (c - '0');
+            scale *= 10;
+            digits = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    if (scale > 0) v /= scale;
+    return negative ? -v : v;
+}
+
 // A number as XMP writes it: "28/10", "2.8" or "200".
 std::optional<double> ParseNumber(std::string_view token) {
     if (token.empty() || token.size() > 40) return std::nullopt;
-    const std::string text(token);
-    const std::size_t slash = text.find('/');
-    try {
-        std::size_t used = 0;
-        if (slash != std::string::npos) {
-            const double n = std::stod(text.substr(0, slash), &used);
-            if (used != slash) return std::nullopt;
-            const std::string den = text.substr(slash + 1);
-            const double d = std::stod(den, &used);
-            if (used != den.size() || d == 0) return std::nullopt;
-            return n / d;
-        }
-        const double v = std::stod(text, &used);
-        if (used != text.size() || !std::isfinite(v)) return std::nullopt;
-        return v;
-    } catch (...) {
-        return std::nullopt;
-    }
+    const std::size_t slash = token.find('/');
+    if (slash == std::string_view::npos) return ParseDecimal(token);
+    const auto n = ParseDecimal(token.substr(0, slash));
+    const auto d = ParseDecimal(token.substr(slash + 1));
+    if (!n || !d || *d == 0) return std::nullopt;
+    return *n / *d;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -462,17 +492,19 @@ std::string Camera(const Reader& r) {
     const std::string tidy = TidyMake(make);
     if (model.empty()) return tidy;
     if (tidy.empty()) return model;
+    // The model often repeats the make, or its first word, in its own spelling.
     if (StartsWithWords(model, tidy)) return tidy + model.substr(tidy.size());
-    const std::vector<std::string> makeWords = Words(make);
-    const std::string first = makeWords.empty() ? std::string() : makeWords[0];
-    if (StartsWithWords(model, first)) return Words(tidy)[0] + model.substr(first.size());
+    const std::string first = Words(tidy)[0];
+    if (StartsWithWords(model, first)) return first + model.substr(first.size());
     return tidy + " " + model;
 }
 
 // A lens table's answer that names a lens: not a number code, "(123)", "Unknown" or a list of
-// candidates the table could not tell apart.
+// candidates the table could not tell apart ("... or ...").
 bool LensName(const std::string& text) {
-    if (text.empty() || text[0] == '(' || text.find("*OR*") != std::string::npos) return false;
+    if (text.empty() || text[0] == '(' || text.find("*OR*") != std::string::npos ||
+        text.find(" or ") != std::string::npos)
+        return false;
     const std::string upper = Upper(text);
     if (upper.rfind("UNKNOWN", 0) == 0 || upper == "N/A" || upper == "NONE") return false;
     return std::any_of(text.begin(), text.end(),
@@ -484,9 +516,10 @@ std::optional<double> PrintedAperture(const Reader& r, const char* key) {
     const PhotoField* f = r.Find(key);
     // A zero is "not known", whatever the table makes of it.
     if (!f || r.Number(key) == 0.0) return std::nullopt;
+    // Only as an aperture: a bare number would be the table's code.
     std::string_view text = f->printed;
-    if (!text.empty() && (text[0] == 'F' || text[0] == 'f')) text.remove_prefix(1);
-    if (!text.empty() && text[0] == '/') text.remove_prefix(1);
+    if (text.empty() || (text[0] != 'F' && text[0] != 'f')) return std::nullopt;
+    text.remove_prefix(text.size() > 1 && text[1] == '/' ? 2 : 1);
     const auto v = ParseNumber(text);
     return v && *v > 0 && *v < 1000 ? v : std::nullopt;
 }
@@ -495,7 +528,7 @@ std::string FocalRange(double shortest, double longest, std::optional<double> wi
                        std::optional<double> tele) {
     if (!(shortest > 0) || longest < shortest || longest > 1e5) return {};
     std::string text = Decimal(shortest, 1);
-    if (const std::string tele = Decimal(longest, 1); tele != text) text += "-" + tele;
+    if (const std::string far = Decimal(longest, 1); far != text) text += "-" + far;
     text += " mm";
     if (wide && *wide > 0 && *wide < 1000) {
         const std::string open = Decimal(*wide, 1);
@@ -744,6 +777,8 @@ CaptionFacts CaptionFacts::Of(const PhotoMetadata& metadata, std::string_view fi
     d->named[kStichwoerter] = r.Text({"Xmp.dc.subject", "Iptc.Application2.Keywords"});
     d->named[kDatei] = FileStem(fileName);
     d->taken = Taken(r);
+    // Fields joined from several values are held to the same length as one.
+    for (std::string& value : d->named) value = CleanCaptionText(value, kMaxFieldChars);
     CaptionFacts facts;
     facts.data_ = std::move(d);
     return facts;
@@ -765,10 +800,16 @@ std::string CheckCaptionPattern(std::string_view pattern) {
     return Walk(pattern, nullptr, unused);
 }
 
+std::string CheckCaptionPattern(std::string_view pattern, int line) {
+    const std::string message = CheckCaptionPattern(pattern);
+    return message.empty() ? message : "Zeile " + std::to_string(line) + ": " + message;
+}
+
 std::string FillCaptionPattern(std::string_view pattern, const CaptionFacts& facts) {
     std::string text;
     if (!Walk(pattern, &facts, text).empty()) return {};
-    return TrimSpaces(std::move(text));
+    // The pattern may come from a damaged template: it is shown as far as it is valid text.
+    return TrimSpaces(CleanText(text, std::string::npos, false));
 }
 
 std::vector<std::pair<std::string, std::string>> CaptionFieldValues(const CaptionFacts& facts) {
@@ -786,24 +827,7 @@ const std::vector<std::string>& CaptionFieldNames() {
 }
 
 std::string CleanCaptionText(std::string_view text, std::size_t maxChars) {
-    std::string out;
-    std::size_t chars = 0;
-    bool space = true;  // drops spaces at the start and runs of them
-    for (std::size_t i = 0; i < text.size() && chars < maxChars;) {
-        long cp = NextCodePoint(text, i);
-        if (cp == '\t' || cp == '\n' || cp == '\r') cp = ' ';
-        if (cp < 0 || (cp != ' ' && Invisible(cp))) continue;
-        if (cp == ' ') {
-            if (space) continue;
-            space = true;
-        } else {
-            space = false;
-        }
-        AppendUtf8(out, cp);
-        ++chars;
-    }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
+    return CleanText(text, maxChars, true);
 }
 
 }  // namespace lumivane

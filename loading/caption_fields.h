@@ -46,6 +46,8 @@ class CaptionFacts {
 // "" when the pattern is good; otherwise a German message naming the unknown field or the
 // unclosed brace or bracket.
 std::string CheckCaptionPattern(std::string_view pattern);
+// The same for line `line` of a caption: "Zeile 2: Unbekanntes Feld ...".
+std::string CheckCaptionPattern(std::string_view pattern, int line);
 
 // The pattern's text for this photo ("" when nothing is left). A pattern that fails the check
 // gives "".

@@ -249,6 +249,7 @@ TEST(CaptionFields, PatternsDropMissingPartsAndNameTheirMistakes) {
         {"[{Titel}]", "", nullptr},
         {"  {Titel}  ", "", nullptr},
         {"{{Kamera}} [[{Exif.Photo.ISOSpeedRatings}]]", "{Kamera} [200]", nullptr},
+        {"\x01" "a\xff\u202E  b\t", "a  b", nullptr},
         {"{Kamerra}", "", "{Kamerra}"},
         {"{Exif.Photo.WhiteBalanse}", "", "{Exif.Photo.WhiteBalanse}"},
         {"{}", "", "{}"},

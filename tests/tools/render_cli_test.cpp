@@ -409,6 +409,33 @@ TEST_F(RenderCli, MetadataAndQualityReachTheResult) {
     EXPECT_LT(fs::file_size(rough), fs::file_size(stripped));
 }
 
+TEST_F(RenderCli, ListFieldsShowsWhatAPatternWillSayAndFramesNothing) {
+    Surface photo;
+    ASSERT_TRUE(photo.SetSize(40, 30));
+    const std::string motif = Path("IMG_7.jpg");
+    ASSERT_TRUE(SavePicture(photo, motif).Ok());
+    {
+        auto image = Exiv2::ImageFactory::open(motif);
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Canon";
+        exif["Exif.Image.Model"] = "Canon EOS 40D";
+        exif["Exif.Photo.FNumber"] = Exiv2::URational(28, 10);
+        image->setExifData(exif);
+        image->writeMetadata();
+    }
+    ASSERT_EQ(Run({"--list-fields", motif}), 0) << err_.str();
+    const std::string listed = out_.str();
+    for (const char* line : {"Kamera: Canon EOS 40D\n", "Blende: ƒ/2,8\n", "Objektiv:\n",
+                             "Datei: IMG_7\n", "Exif.Image.Make: Canon\n"})
+        EXPECT_NE(listed.find(line), std::string::npos) << line << listed;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+
+    EXPECT_EQ(Run({"--list-fields", Path("fehlt.jpg")}), 1);
+    EXPECT_NE(err_.str().find("Konnte das Bild nicht laden (nicht gefunden oder nicht lesbar)."),
+              std::string::npos)
+        << err_.str();
+}
+
 // Two results read back agree in size and every pixel.
 bool SamePicture(const std::string& a, const std::string& b) {
     Result ra(a), rb(b);

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "image/Zerlin.h"
+#include "loading/caption_fields.h"
 #include "loading/print_settings.h"
 #include "loading/save_picture.h"
 #include "loading/session.h"
@@ -511,6 +512,12 @@ const std::vector<OptionRow>& OptionTable() {
          Switch(&RenderOptions::stripMetadata)},
         {"-j", "--jobs", "N", nullptr, "höchstens N Bilder gleichzeitig (Vorgabe: alle Kerne)",
          WholeNumber(&RenderOptions::jobs, 1, 1024, "eine ganze Zahl ab 1")},
+        {nullptr, "--list-fields", "FOTO", nullptr,
+         "Felder für Beschriftungen mit ihren Werten in FOTO zeigen, dann beenden",
+         [](RenderOptions& o, const std::string&, const std::string& value, std::string&) {
+             o.listFields = value;
+             return true;
+         }},
         {"-h", "--help", nullptr, nullptr, "diese Hilfe", Switch(&RenderOptions::help)},
     };
     return table;
@@ -606,7 +613,7 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
             if (!error.empty()) return std::nullopt;
         }
     }
-    if (o.help) return o;
+    if (o.help || o.listFields) return o;
     if (o.design.print && !o.paperGiven) {
         error = "--dpi, --border, --fill-window und --paper-orientation gelten nur mit --print.";
         return std::nullopt;
@@ -869,6 +876,26 @@ int RunRender(const RenderOptions& o, std::ostream& err, bool progress) {
     return bg.ready.get() && !anyFailed ? 0 : 1;
 }
 
+namespace {
+
+// Reads the photo as a motif is read (the metadata too) and prints "Name: Wert" per field.
+int ListFields(const RenderOptions& o, std::ostream& out, std::ostream& err) {
+    ReadOptions options = PictureReadOptions(o);
+    options.readMetadata = true;
+    const std::string& photo = *o.listFields;
+    const ReadResult read = ReadImageFile(photo.c_str(), options);
+    if (!read.image) {
+        err << kProgram << ": " << photo << ": " << LoadFailureMessage(read.failure) << "\n";
+        return 1;
+    }
+    for (const auto& [name, value] :
+         CaptionFieldValues(CaptionFacts::Of(read.facts.metadata, photo)))
+        out << name << ":" << (value.empty() ? "" : " ") << value << "\n";
+    return 0;
+}
+
+}  // namespace
+
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool progress) {
     std::string error;
@@ -881,6 +908,7 @@ int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ost
         out << RenderHelpText();
         return 0;
     }
+    if (options->listFields) return ListFields(*options, out, err);
     return RunRender(*options, err, progress);
 }
 

@@ -36,6 +36,8 @@ struct RenderOptions {
     // Caption lines and fonts given since the last template: the first replaces the template's.
     int captionLinesGiven = 0;
     int captionFontsGiven = 0;
+    // --list-fields: the caption fields of this photo with their values, instead of framing.
+    std::optional<std::string> listFields;
 };
 
 // Parses the arguments (without the program name). On a bad option returns nothing and puts a

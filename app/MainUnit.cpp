@@ -382,7 +382,11 @@ void TMainForm::openfilenow(const QString& fname) {
     const std::string name = QFile::encodeName(fname).toStdString();
     // The file is named before loading: the load renders, with the new motif's facts.
     const std::string before = std::exchange(motifFile_, name);
-    if (!OpenMotif(images_, *this, name)) motifFile_ = before;
+    captionFacts_.reset();
+    if (!OpenMotif(images_, *this, name)) {
+        motifFile_ = before;
+        captionFacts_.reset();
+    }
 }
 
 void TMainForm::openbkgndfilenow(const QString& fname) {
@@ -639,8 +643,11 @@ bool TMainForm::Compose() {
         return false;
     }
     // An empty or unallocatable result keeps the last picture.
-    if (ComposeWorkingState(params, layout, images_, bit_) && caption_)
-        DrawCaption(bit_, params, layout, images_, *caption_, motifFile_);
+    if (ComposeWorkingState(params, layout, images_, bit_) && caption_) {
+        if (!captionFacts_)
+            captionFacts_ = CaptionFacts::Of(images_.motifFacts.metadata, motifFile_);
+        DrawCaption(bit_, params, layout, images_, *caption_, *captionFacts_);
+    }
     return true;
 }
 

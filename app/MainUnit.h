@@ -230,6 +230,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     // The caption drawn on the picture (off at every start), and the motif's file it reads.
     std::optional<lumivane::Caption> caption_;
     std::string motifFile_;
+    // The motif's facts, read once for all the renders of a caption being edited.
+    std::optional<lumivane::CaptionFacts> captionFacts_;
     // The values of the derived fields as the user or the fit left them, kept while a print
     // format shows its own in them.
     std::array<long double, lumivane::kFieldCount> held_{};

@@ -5,7 +5,6 @@
 
 #include "engine/overlay.h"
 #include "image/Zerlin.h"
-#include "loading/caption_fields.h"
 #include "platform/text/text_raster.h"
 
 namespace lumivane {
@@ -238,13 +237,8 @@ std::string CheckCaption(const Caption& caption) {
 }
 
 std::array<std::string, kCaptionLines> CaptionTexts(const Caption& caption,
-                                                    const WorkingImages& images,
-                                                    const std::string& motifFile) {
+                                                    const CaptionFacts& facts) {
     std::array<std::string, kCaptionLines> texts;
-    bool any = false;
-    for (const CaptionLine& line : caption.lines) any = any || !line.pattern.empty();
-    if (!any) return texts;
-    const CaptionFacts facts = CaptionFacts::Of(images.motifFacts.metadata, motifFile);
     for (std::size_t i = 0; i < texts.size(); ++i)
         texts[i] = FillCaptionPattern(caption.lines[i].pattern, facts);
     return texts;
@@ -252,9 +246,9 @@ std::array<std::string, kCaptionLines> CaptionTexts(const Caption& caption,
 
 CaptionResult DrawCaption(Surface& picture, const CompositionParams& params,
                           const CompositionLayout& layout, const WorkingImages& images,
-                          const Caption& caption, const std::string& motifFile) {
+                          const Caption& caption, const CaptionFacts& facts) {
     return DrawCaptionText(picture, WorkingMotifBox(params, layout, images), caption,
-                           CaptionTexts(caption, images, motifFile));
+                           CaptionTexts(caption, facts));
 }
 
 }  // namespace lumivane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/caption_layout.h"
+#include "loading/caption_fields.h"
 #include "loading/loader.h"
 #include "platform/gdi/surface.h"
 
@@ -69,15 +70,14 @@ PixelBox WorkingMotifBox(const CompositionParams& params, const CompositionLayou
 // "" when every line's pattern is good; otherwise a German message naming the line and the fault.
 std::string CheckCaption(const Caption& caption);
 
-// Each line's text for the motif in `images`, read from the file `motifFile`.
+// Each line's text for the motif with these facts.
 std::array<std::string, kCaptionLines> CaptionTexts(const Caption& caption,
-                                                    const WorkingImages& images,
-                                                    const std::string& motifFile);
+                                                    const CaptionFacts& facts);
 
-// Draws the caption for the motif onto the picture the working state composed with `params`:
-// the one drawing path of the window and lumivane-render.
+// Draws the caption for the motif with these facts onto the picture the working state composed
+// with `params`: the one drawing path of the window and lumivane-render.
 CaptionResult DrawCaption(Surface& picture, const CompositionParams& params,
                           const CompositionLayout& layout, const WorkingImages& images,
-                          const Caption& caption, const std::string& motifFile);
+                          const Caption& caption, const CaptionFacts& facts);
 
 }  // namespace lumivane

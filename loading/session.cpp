@@ -106,7 +106,8 @@ CaptionResult FramingSession::DrawCaption(const Caption& caption, const std::str
     const CompositionLayout layout =
         ComputeLayout(c, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd), DibWidth(images_.di),
                       DibHeight(images_.di));
-    return lumivane::DrawCaption(bit_, c, layout, images_, caption, motifFile);
+    return lumivane::DrawCaption(bit_, c, layout, images_, caption,
+                                 CaptionFacts::Of(images_.motifFacts.metadata, motifFile));
 }
 
 }  // namespace lumivane

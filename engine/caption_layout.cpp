@@ -19,13 +19,18 @@ CaptionLayout LayOutCaption(const CaptionLayoutInput& in) {
     if (in.lines.empty() || nominal <= 0) return out;
     const double margin = nominal;  // from the picture's edges
 
-    double widest = 0;
-    for (const PixelBox& l : in.lines) widest = std::max(widest, l.width);
+    // A line too wide for the picture is made smaller on its own, so that one long line does
+    // not shrink the others.
     const double room = std::max(0.0, W - 2 * margin);
-    const double scale = widest > room && widest > 0 ? room / widest : 1;
-    out.pixelSize = nominal * scale;
-    const double pitch = kCaptionLineSpacing * out.pixelSize;
-    const double blockH = pitch * double(in.lines.size());
+    std::vector<double> scales;
+    double blockH = 0, blockW = 0;
+    for (const PixelBox& l : in.lines) {
+        const double scale = l.width > room && l.width > 0 ? room / l.width : 1;
+        scales.push_back(scale);
+        out.sizes.push_back(nominal * scale);
+        blockH += kCaptionLineSpacing * nominal * scale;
+        blockW = std::max(blockW, l.width * scale);
+    }
 
     // Vertically: centred in the border between the motif and the edge; when it does not fit
     // there, against the picture's edge, leaving the margin only where there is no border.
@@ -43,8 +48,6 @@ CaptionLayout LayOutCaption(const CaptionLayoutInput& in) {
         top = border > 0 ? 0 : std::min(margin, std::max(0.0, H - blockH));
 
     // Horizontally: under or over the motif the lines follow its box; in a corner the edge.
-    double blockW = 0;
-    for (const PixelBox& l : in.lines) blockW = std::max(blockW, l.width * scale);
     double left, right;
     switch (in.place) {
         case CaptionPlace::BottomLeft:
@@ -63,7 +66,9 @@ CaptionLayout LayOutCaption(const CaptionLayoutInput& in) {
             break;
     }
 
+    double lineTop = top;
     for (std::size_t i = 0; i < in.lines.size(); ++i) {
+        const double scale = scales[i], pitch = kCaptionLineSpacing * out.sizes[i];
         PixelBox b;
         b.width = in.lines[i].width * scale;
         b.height = in.lines[i].height * scale;
@@ -76,7 +81,8 @@ CaptionLayout LayOutCaption(const CaptionLayoutInput& in) {
             b.x = centre - b.width / 2;
         // Kept inside the margins: a line wider than its anchor's room slides inwards.
         b.x = std::max(std::min(b.x, W - margin - b.width), std::min(margin, (W - b.width) / 2));
-        b.y = top + pitch * double(i) + (pitch - b.height) / 2;
+        b.y = lineTop + (pitch - b.height) / 2;
+        lineTop += pitch;
         const bool overlaps = b.x < in.motif.x + in.motif.width && in.motif.x < b.x + b.width &&
                               b.y < in.motif.y + in.motif.height && in.motif.y < b.y + b.height;
         out.overMotif = out.overMotif || overlaps;

@@ -14,8 +14,8 @@ namespace lumivane {
 enum class CaptionPlace { Below, Above, BottomLeft, BottomRight, TopLeft, TopRight };
 enum class CaptionAlign { Left, Centre, Right };
 
-constexpr long double kDefaultCaptionSize = 2.5;  // percent of the shorter side
-constexpr double kCaptionLineSpacing = 1.25;      // line pitch, in text sizes
+constexpr long double kDefaultCaptionSize = 2.5L;  // percent of the shorter side
+constexpr double kCaptionLineSpacing = 1.25;       // line pitch, in text sizes
 
 struct PixelBox {
     double x = 0, y = 0, width = 0, height = 0;
@@ -32,7 +32,7 @@ struct CaptionLayoutInput {
 };
 
 struct CaptionLayout {
-    double pixelSize = 0;         // the size every line is drawn at
+    std::vector<double> sizes;    // each line's text size: the nominal one unless it had to shrink
     std::vector<PixelBox> lines;  // each line's logical box, in picture pixels
     bool overMotif = false;       // the lines reach into the motif's box
 };

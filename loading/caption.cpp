@@ -208,7 +208,7 @@ CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Cap
     }
     const COLORREF colour = caption.colour ? *caption.colour : ContrastingColour(picture, under);
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        styles[i].pixelSize = layout.pixelSize;
+        styles[i].pixelSize = layout.sizes[i];
         const TextMask mask = RasterText(*shown[i], styles[i]);
         const int left = int(std::lround(layout.lines[i].x)) - mask.originX;
         const int top = int(std::lround(layout.lines[i].y)) - mask.originY;

@@ -33,7 +33,7 @@ struct Caption {
     bool operator==(const Caption&) const = default;
 };
 
-constexpr long double kMinCaptionSize = 0.1, kMaxCaptionSize = 50;
+constexpr long double kMinCaptionSize = 0.1L, kMaxCaptionSize = 50;
 
 // The words lumivane-render and templates use: unten, oben, unten-links, ...; links, mitte,
 // rechts.

@@ -3,6 +3,8 @@
 // design at other scales must land on the same places scaled, within a pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/caption_layout.h"
 
 using namespace lumivane;
@@ -15,7 +17,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
         CaptionPlace place;
         CaptionAlign align;
         std::vector<PixelBox> lines;  // measured at the nominal size
-        double size;                  // expected
+        std::vector<double> sizes;    // expected; the last one for the remaining lines
         std::vector<std::pair<double, double>> at;
         bool overMotif;
     };
@@ -28,7 +30,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::Below,
          CaptionAlign::Centre,
          {{0, 0, 300, 20}},
-         17.5,
+         {17.5},
          {{350, 615}},
          false},
         {"portrait, under the motif, centred",
@@ -38,7 +40,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::Below,
          CaptionAlign::Centre,
          {{0, 0, 300, 20}},
-         17.5,
+         {17.5},
          {{200, 890}},
          false},
         {"two lines left under the motif",
@@ -48,7 +50,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::Below,
          CaptionAlign::Left,
          {{0, 0, 300, 20}, {0, 0, 200, 20}},
-         17.5,
+         {17.5},
          {{100, 604.0625}, {100, 625.9375}},
          false},
         {"bottom right corner",
@@ -58,7 +60,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::BottomRight,
          CaptionAlign::Right,
          {{0, 0, 300, 20}},
-         17.5,
+         {17.5},
          {{682.5, 615}},
          false},
         {"top left corner",
@@ -68,7 +70,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::TopLeft,
          CaptionAlign::Left,
          {{0, 0, 300, 20}},
-         17.5,
+         {17.5},
          {{17.5, 40}},
          false},
         {"too wide: made smaller to fit between the margins",
@@ -78,8 +80,18 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::Below,
          CaptionAlign::Centre,
          {{0, 0, 1200, 20}},
-         14.072917,
+         {14.072917},
          {{17.5, 616.958}},
+         false},
+        {"a long first line shrinks alone",
+         1000,
+         700,
+         landscapeMotif,
+         CaptionPlace::Below,
+         CaptionAlign::Centre,
+         {{0, 0, 1200, 20}, {0, 0, 300, 20}},
+         {14.072917, 17.5},
+         {{17.5, 606.021}, {350, 623.796}},
          false},
         {"no border: over the picture, a margin from the edge",
          1000,
@@ -88,7 +100,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::Below,
          CaptionAlign::Centre,
          {{0, 0, 300, 20}},
-         17.5,
+         {17.5},
          {{350, 661.5625}},
          true},
         {"border too narrow: against the edge, over the motif",
@@ -98,7 +110,7 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
          CaptionPlace::Below,
          CaptionAlign::Centre,
          {{0, 0, 300, 20}, {0, 0, 300, 20}},
-         17.5,
+         {17.5},
          {{350, 657.19}, {350, 679.06}},
          true},
     };
@@ -114,9 +126,12 @@ TEST(CaptionLayoutTest, LinesSitInTheBorderAtEveryScale) {
             for (const PixelBox& l : c.lines) in.lines.push_back({0, 0, l.width * k, l.height * k});
             const CaptionLayout out = LayOutCaption(in);
             ASSERT_EQ(out.lines.size(), c.at.size());
-            EXPECT_NEAR(out.pixelSize, c.size * k, k == 1 ? 0.01 : 1);
+
             EXPECT_EQ(out.overMotif, c.overMotif);
             for (std::size_t i = 0; i < c.at.size(); ++i) {
+                EXPECT_NEAR(out.sizes[i], c.sizes[std::min(i, c.sizes.size() - 1)] * k,
+                            k == 1 ? 0.01 : 1)
+                    << i;
                 EXPECT_NEAR(out.lines[i].x, c.at[i].first * k, k == 1 ? 0.01 : 1) << i;
                 EXPECT_NEAR(out.lines[i].y, c.at[i].second * k, k == 1 ? 0.01 : 1) << i;
             }

@@ -707,17 +707,18 @@ std::string Walk(std::string_view pattern, const CaptionFacts* facts, std::strin
             if (close == std::string_view::npos)
                 return "Das Feld " + Quoted(pattern.substr(i)) + " wird nicht mit } geschlossen.";
             const std::string_view inside = pattern.substr(i + 1, close - i - 1);
+            // A format follows a named field's colon; XMP keys have colons of their own
+            // ("Xmp.iptc.CreatorContactInfo/Iptc4xmpCore:CiAdrCity").
             const std::size_t colon = inside.find(':');
-            const std::string_view name = inside.substr(0, colon);
+            const bool formatted =
+                colon != std::string_view::npos && NamedIndex(inside.substr(0, colon));
+            const std::string_view name = formatted ? inside.substr(0, colon) : inside;
+            const std::string_view format = formatted ? inside.substr(colon + 1) : "";
             if (!KnownField(name))
                 return "Unbekanntes Feld " + Quoted(pattern.substr(i, close - i + 1)) + ".";
-            std::string_view format;
-            if (colon != std::string_view::npos) {
-                format = inside.substr(colon + 1);
-                if (name != kNames[kDatum] && name != kNames[kUhrzeit])
-                    return "Nur {Datum} und {Uhrzeit} haben ein Format, nicht " +
-                           Quoted(pattern.substr(i, close - i + 1)) + ".";
-            }
+            if (formatted && name != kNames[kDatum] && name != kNames[kUhrzeit])
+                return "Nur {Datum} und {Uhrzeit} haben ein Format, nicht " +
+                       Quoted(pattern.substr(i, close - i + 1)) + ".";
             if (facts) {
                 const std::string value = facts->Value(name, format);
                 if (value.empty()) parts.back().missing = true;

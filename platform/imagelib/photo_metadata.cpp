@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include <lcms2.h>
-#include <zlib.h>
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
+#include <zlib.h>
 
 #include "platform/imagelib/exiv2_compat.h"
 #include "platform/imagelib/library_messages.h"

@@ -47,11 +47,10 @@ PhotoMetadata Photo(const Entries& entries) {
     return ReadPhotoMetadata(file);
 }
 
-// "Datum:%d. %B %Y" is the field Datum with that format.
+// The field as a pattern gives it: "Datum:%d. %B %Y" is Datum with that format.
 std::string ValueOf(const CaptionFacts& facts, const std::string& field) {
-    const std::size_t colon = field.find(':');
-    if (colon == std::string::npos) return facts.Value(field);
-    return facts.Value(field.substr(0, colon), field.substr(colon + 1));
+    EXPECT_EQ(CheckCaptionPattern("{" + field + "}"), "");
+    return FillCaptionPattern("{" + field + "}", facts);
 }
 
 struct FieldCase {
@@ -171,6 +170,9 @@ TEST(CaptionFields, EveryKindOfFieldReadsAsGermanCaptionText) {
          "Urlaub, Meer"},
         {"Exif.Photo.WhiteBalance", {{"Exif.Photo.WhiteBalance", "0"}}, "Auto"},
         {"Iptc.Application2.City", {{"Iptc.Application2.City", "Bremen"}}, "Bremen"},
+        {"Xmp.iptc.CreatorContactInfo/Iptc4xmpCore:CiAdrCity",
+         {{"Xmp.iptc.CreatorContactInfo/Iptc4xmpCore:CiAdrCity", "Bremen"}},
+         "Bremen"},
         {"Exif.Photo.Flash", {}, ""},
     };
     for (const FieldCase& c : cases) {
@@ -249,7 +251,9 @@ TEST(CaptionFields, PatternsDropMissingPartsAndNameTheirMistakes) {
         {"[{Titel}]", "", nullptr},
         {"  {Titel}  ", "", nullptr},
         {"{{Kamera}} [[{Exif.Photo.ISOSpeedRatings}]]", "{Kamera} [200]", nullptr},
-        {"\x01" "a\xff\u202E  b\t", "a  b", nullptr},
+        {"\x01"
+         "a\xff\u202E  b\t",
+         "a  b", nullptr},
         {"{Kamerra}", "", "{Kamerra}"},
         {"{Exif.Photo.WhiteBalanse}", "", "{Exif.Photo.WhiteBalanse}"},
         {"{}", "", "{}"},
@@ -258,6 +262,7 @@ TEST(CaptionFields, PatternsDropMissingPartsAndNameTheirMistakes) {
         {"{ISO}]", "", "]"},
         {"ISO}", "", "}"},
         {"{Kamera:%Y}", "", "{Kamera:%Y}"},
+        {"{Kamerra:%Y}", "", "{Kamerra:%Y}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);

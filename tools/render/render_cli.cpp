@@ -479,6 +479,8 @@ const std::vector<OptionRow>& OptionTable() {
          "Fenster des Rahmens von Hand (Pixel im Hintergrundbild), wenn es nicht gefunden "
          "wird; schließt --overlay ein",
          StoreOpening},
+        {nullptr, "--match-orientation", nullptr, nullptr,
+         "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--caption", "TEXT", nullptr,
          "Beschriftung, je Zeile einmal (bis zu drei), mit Feldern wie {Kamera} oder "
          "{Datum:%d. %B %Y}; siehe --list-fields",
@@ -496,8 +498,6 @@ const std::vector<OptionRow>& OptionTable() {
          "Schrift: einmal für alle Zeilen oder je Zeile (gilt auch für die folgenden); "
          "Gewicht 100 bis 900 oder dünn, leicht, normal, mittel, halbfett, fett, schwarz",
          StoreCaptionFont},
-        {nullptr, "--match-orientation", nullptr, nullptr,
-         "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
         {nullptr, "--template", "DATEI", nullptr,
          "Rahmenvorlage anwenden; Optionen danach gehen ihr vor", StoreTemplate},
         {nullptr, "--save-template", "DATEI", nullptr,

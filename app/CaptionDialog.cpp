@@ -184,7 +184,12 @@ void CaptionDialog::Changed() {
     if (filling_) return;
     const std::optional<Caption> chosen = Chosen();
     const std::string error = chosen ? CheckCaption(*chosen) : std::string();
-    errorLabel->setText(QString::fromStdString(error));
+    std::string shown = error;
+    if (error.empty() && chosen) {  // a missing font is only a notice: the default is drawn
+        for (const std::string& notice : CaptionFontNotices(*chosen))
+            shown += (shown.empty() ? "" : "\n") + notice;
+    }
+    errorLabel->setText(QString::fromStdString(shown));
     buttons->button(QDialogButtonBox::Ok)->setEnabled(error.empty());
     if (error.empty() && preview_) preview_(chosen);  // a bad pattern renders nothing new
 }

@@ -43,7 +43,7 @@ class CaptionDialog : public QDialog {
     QDoubleSpinBox* sizeEdit;
     QCheckBox* autoColourCheck;  // black or white, whichever stands out
     QPushButton* colourButton;
-    QLabel* errorLabel;  // why a pattern cannot be used
+    QLabel* errorLabel;  // why a pattern cannot be used, or which font is not installed
     QDialogButtonBox* buttons;
 
     // Sets the colour the button shows and uses (as the colour dialog would).

@@ -8,6 +8,7 @@
 
 #include "app/BatchDialog.h"
 #include "app/BusyCursor.h"
+#include "app/CaptionDialog.h"
 #include "app/PrintFormatDialog.h"
 
 namespace lumivane {
@@ -105,6 +106,15 @@ ExistingAnswer QtInteraction::AskExisting(QWidget* owner, int existing, int tota
     if (box.clickedButton() == overwrite) return ExistingAnswer::Overwrite;
     if (box.clickedButton() == skip) return ExistingAnswer::Skip;
     return ExistingAnswer::Cancel;
+}
+
+std::optional<std::optional<Caption>> QtInteraction::AskCaption(
+    QWidget* owner, const std::optional<Caption>& current,
+    const std::function<void(const std::optional<Caption>&)>& preview) {
+    const ArrowWhileAsking arrow;
+    CaptionDialog dialog(current, preview, owner);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Chosen();
 }
 
 std::optional<QColor> QtInteraction::PickColor(QWidget* owner, const QColor& initial) {

@@ -6,9 +6,11 @@
 #include <QColor>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "engine/print_format.h"
+#include "loading/caption.h"
 #include "platform/imagelib/codecs/encoder.h"
 
 class QWidget;
@@ -63,6 +65,12 @@ class Interaction {
     virtual std::optional<BatchChoice> AskBatch(QWidget* owner, const QString& photoFilter) = 0;
     // Asked once per batch when `existing` of its `total` results are there already.
     virtual ExistingAnswer AskExisting(QWidget* owner, int existing, int total) = 0;
+    // The caption dialog ("Beschriftung"), opened with `current` (nothing: off); `preview` shows
+    // each good state of its fields on the picture. Nothing when cancelled, else the caption
+    // chosen, which is empty when the user switched it off.
+    virtual std::optional<std::optional<Caption>> AskCaption(
+        QWidget* owner, const std::optional<Caption>& current,
+        const std::function<void(const std::optional<Caption>&)>& preview) = 0;
 };
 
 // The real dialogs. The file dialogs open in the folder last chosen in either of them during
@@ -79,6 +87,9 @@ class QtInteraction final : public Interaction {
         long double angle) override;
     std::optional<BatchChoice> AskBatch(QWidget* owner, const QString& photoFilter) override;
     ExistingAnswer AskExisting(QWidget* owner, int existing, int total) override;
+    std::optional<std::optional<Caption>> AskCaption(
+        QWidget* owner, const std::optional<Caption>& current,
+        const std::function<void(const std::optional<Caption>&)>& preview) override;
 
   private:
     QString lastFolder_;

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "app/AboutBoxUnit.h"
 #include "app/BatchProgressDialog.h"
@@ -306,6 +307,7 @@ void TMainForm::BuildMenu() {
     RahmenberdasMotivlegen1 =
         item(Extras1, "RahmenberdasMotivlegen1", QStringLiteral("Rahmen über das Motiv legen"));
     RahmenberdasMotivlegen1->setCheckable(true);
+    Beschriftung1 = item(Extras1, "Beschriftung1", QStringLiteral("Beschriftung…"));
     Hilfe1 = MainMenu1->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName("Hilfe1");
     Anleitung1 = item(Hilfe1, "Anleitung1", QStringLiteral("Anleitung"));
@@ -340,6 +342,7 @@ void TMainForm::ConnectHandlers() {
     connect(Vorlageladen1, &QAction::triggered, this, &TMainForm::Vorlageladen1Click);
     connect(Vorlagespeichern1, &QAction::triggered, this, &TMainForm::Vorlagespeichern1Click);
     connect(Stapelverarbeitung1, &QAction::triggered, this, &TMainForm::Stapelverarbeitung1Click);
+    connect(Beschriftung1, &QAction::triggered, this, &TMainForm::Beschriftung1Click);
     connect(Beenden1, &QAction::triggered, this, &TMainForm::Beenden1Click);
     connect(HoheBildqualitt1, &QAction::toggled, this, &TMainForm::HoheBildqualitt1Click);
     connect(Druckformat1, &QAction::triggered, this, &TMainForm::Druckformat1Click);
@@ -384,7 +387,14 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::openfilenow(const QString& fname) {
     const BusyCursor busy;
     busyUntilRendered_ = true;  // the preview's next paint event renders the loaded picture
-    OpenMotif(images_, *this, QFile::encodeName(fname).toStdString());
+    const std::string name = QFile::encodeName(fname).toStdString();
+    // The file is named before loading: the load renders, with the new motif's facts.
+    const std::string before = std::exchange(motifFile_, name);
+    captionFacts_.reset();
+    if (!OpenMotif(images_, *this, name)) {
+        motifFile_ = before;
+        captionFacts_.reset();
+    }
 }
 
 void TMainForm::openbkgndfilenow(const QString& fname) {
@@ -481,6 +491,7 @@ void TMainForm::opentemplatenow(const QString& fname) {
         return ShowLoadFailure(design->background);
     }
     busyUntilRendered_ = true;
+    caption_ = design->caption;
     // As ApplyTemplate, with a window given by hand put in before the settings that follow it.
     ApplyFitInputs(*this, *design);
     InstallBackground(images_, *this, background, coverage);  // the images own both from here on
@@ -500,8 +511,9 @@ void TMainForm::Vorlagespeichern1Click() {
     const std::optional<SaveChoice> choice = interaction_->SaveFile(this, kTemplateFilter);
     if (!choice) return;
     const QString path = WithFilterExtension(choice->path, kTemplateFilter);
-    const FramingTemplate design =
+    FramingTemplate design =
         CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
+    design.caption = caption_;
     const std::string error = WriteTemplate(design, QFile::encodeName(path).toStdString());
     if (!error.empty()) ShowError(QString::fromStdString(error));
 }
@@ -540,6 +552,7 @@ void TMainForm::Stapelverarbeitung1Click() {
     BatchSettings settings;
     settings.design =
         CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
+    settings.design.caption = caption_;
     settings.quality = choice->quality;
     settings.stripMetadata = false;  // as the window saves a result
     settings.plainNoBackground = false;
@@ -572,6 +585,17 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         batch_->Wait();
     }
     QMainWindow::closeEvent(event);
+}
+
+// The caption is shown as it is edited; a cancelled dialog puts the one before it back.
+void TMainForm::Beschriftung1Click() {
+    const std::optional<Caption> before = caption_;
+    const auto chosen = interaction_->AskCaption(this, caption_, [this](const auto& caption) {
+        caption_ = caption;
+        PaintBox1Paint();
+    });
+    caption_ = chosen ? *chosen : before;
+    PaintBox1Paint();
 }
 
 void TMainForm::ShowError(const QString& text) {
@@ -696,7 +720,11 @@ bool TMainForm::Compose() {
         return false;
     }
     // An empty or unallocatable result keeps the last picture.
-    ComposeWorkingState(params, layout, images_, bit_);
+    if (ComposeWorkingState(params, layout, images_, bit_) && caption_) {
+        if (!captionFacts_)
+            captionFacts_ = CaptionFacts::Of(images_.motifFacts.metadata, motifFile_);
+        DrawCaption(bit_, params, layout, images_, *caption_, *captionFacts_);
+    }
     return true;
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/Interaction.h"
 #include "engine/composition.h"
+#include "loading/caption.h"
 #include "loading/loader.h"
 #include "platform/gdi/surface.h"
 
@@ -117,8 +118,9 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* N3;
     QAction* Beenden1;
     QMenu* Extras1;
-    QAction* HoheBildqualitt1;         // checkable, off at every start
-    QAction* Druckformat1;             // the print format dialog; the format is off at every start
+    QAction* Beschriftung1;
+    QAction* HoheBildqualitt1;  // checkable, off at every start
+    QAction* Druckformat1;      // the print format dialog; the format is off at every start
     QAction* RahmenberdasMotivlegen1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;
@@ -140,6 +142,7 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void Vorlageladen1Click();
     void Vorlagespeichern1Click();
     void Stapelverarbeitung1Click();
+    void Beschriftung1Click();
     void Beenden1Click();
     void HoheBildqualitt1Click();
     void Druckformat1Click();
@@ -237,6 +240,11 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     bool busyUntilRendered_ = false;  // a load waits for its render
     std::function<void(const char*)> trace_;
     std::optional<lumivane::PrintFormat> print_;
+    // The caption drawn on the picture (off at every start), and the motif's file it reads.
+    std::optional<lumivane::Caption> caption_;
+    std::string motifFile_;
+    // The motif's facts, read once for all the renders of a caption being edited.
+    std::optional<lumivane::CaptionFacts> captionFacts_;
     // The values of the derived fields as the user or the fit left them, kept while a print
     // format shows its own in them.
     std::array<long double, lumivane::kFieldCount> held_{};

@@ -62,6 +62,7 @@ struct FrameOutcome {
     std::string warning;  // the photo is small for the paper; written all the same
     bool loadFailed = false;
     bool profileUnusable = false;
+    bool captionOverMotif = false;  // some of the caption lies over the motif
     SaveResult saved;
 };
 
@@ -89,7 +90,11 @@ FrameOutcome FrameOne(const BatchSettings& s, const Backgrounds& bg, const std::
                       const std::filesystem::path& target) {
     const FramingTemplate& design = s.design;
     FramingSession session;
-    if (!session.Ready()) return {"Zu wenig Arbeitsspeicher.", "", false, false, {}};
+    if (!session.Ready()) {
+        FrameOutcome outcome;
+        outcome.message = "Zu wenig Arbeitsspeicher.";
+        return outcome;
+    }
     ApplyFitInputs(session, design);
     session.SetReduceAnswer(design.reduceMotif);
     session.SetSmooth(design.smooth);  // before loading: the reduction averages too
@@ -123,6 +128,8 @@ FrameOutcome FrameOne(const BatchSettings& s, const Backgrounds& bg, const std::
         outcome.message = "Das Ergebnis ist leer oder zu groß.";
         return outcome;
     }
+    if (design.caption)
+        outcome.captionOverMotif = session.DrawCaption(*design.caption, motif).overMotif;
     if (const CompositionParams c = session.CompositionValues(); design.print && !c.overlay)
         outcome.warning = LowResolutionWarning(*design.print, c.zoom2Ed);
     SaveOptions save;
@@ -308,6 +315,7 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
                 if (!bg.ready.get()) return;
                 if (outcome.profileUnusable) result.warnings.push_back(kProfileWarning);
                 if (!outcome.warning.empty()) result.warnings.push_back(outcome.warning);
+                result.captionOverMotif = outcome.captionOverMotif;
                 if (outcome.message.empty()) {
                     result.status = BatchStatus::Written;
                     std::lock_guard<std::mutex> hold(lock);

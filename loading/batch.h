@@ -55,6 +55,9 @@ struct BatchResult {        // one per photo, reported as each finishes
     // What the reason is about: the photo when it could not be read, else the result.
     std::string reasonSubject;
     std::vector<std::string> warnings;  // German (unusable colour profile, low resolution, ...)
+    // Some of the caption had no room in the border and lies over the motif: a notice a
+    // batch gives once, not for every photo.
+    bool captionOverMotif = false;
     double ms = 0;                      // wall time this photo took
 };
 

@@ -182,6 +182,60 @@ const PrintKey kPrintOrientation{
     },
     [](const PrintFormat& f) { return JsonString(OrientationWord(f.orientation)); }};
 
+// A setting of the caption, written only while there is one; a file with any of them has one.
+struct CaptionKey {
+    bool (*read)(const FlatJsonValue& v, Caption& into);
+    FlatJsonValue (*write)(const Caption& c);
+};
+
+template <int I>
+constexpr CaptionKey CaptionPatternKey() {
+    return {[](const FlatJsonValue& v, Caption& c) {
+                if (v.kind != FlatJsonValue::Kind::String) return false;
+                c.lines[I].pattern = v.text;
+                return true;
+            },
+            [](const Caption& c) { return JsonString(c.lines[I].pattern); }};
+}
+template <int I>
+constexpr CaptionKey CaptionFontKey() {
+    return {[](const FlatJsonValue& v, Caption& c) {
+                const auto font =
+                    v.kind == FlatJsonValue::Kind::String ? ParseCaptionFont(v.text) : std::nullopt;
+                if (!font) return false;
+                c.lines[I].family = font->first;
+                c.lines[I].weight = font->second;
+                return true;
+            },
+            [](const Caption& c) { return JsonString(CaptionFontText(c.lines[I])); }};
+}
+const CaptionKey kCaptionPosition{
+    [](const FlatJsonValue& v, Caption& c) { return ReadWord(v, c.place, CaptionPlaceNamed); },
+    [](const Caption& c) { return JsonString(CaptionPlaceWord(c.place)); }};
+const CaptionKey kCaptionAlign{
+    [](const FlatJsonValue& v, Caption& c) { return ReadWord(v, c.align, CaptionAlignNamed); },
+    [](const Caption& c) { return JsonString(CaptionAlignWord(c.align)); }};
+const CaptionKey kCaptionSize{[](const FlatJsonValue& v, Caption& c) {
+                                  if (v.kind != FlatJsonValue::Kind::Number ||
+                                      !(v.number >= kMinCaptionSize) ||
+                                      !(v.number <= kMaxCaptionSize))
+                                      return false;
+                                  c.size = v.number;
+                                  return true;
+                              },
+                              [](const Caption& c) { return JsonNumber(c.size); }};
+// null: black or white, chosen for the border beneath.
+const CaptionKey kCaptionColour{
+    [](const FlatJsonValue& v, Caption& c) {
+        c.colour.reset();
+        if (v.kind == FlatJsonValue::Kind::Null) return true;
+        COLORREF colour = 0;
+        if (!ReadValue(v, colour)) return false;
+        c.colour = colour;
+        return true;
+    },
+    [](const Caption& c) { return c.colour ? StoredValue(*c.colour) : JsonNull(); }};
+
 // One row per key, in the order they are written: reading and writing both come from here. The
 // background's name is made relative on writing and absolute on reading, around the table.
 struct TemplateKey {
@@ -190,7 +244,7 @@ struct TemplateKey {
                  bool FramingTemplate::*, std::optional<bool> FramingTemplate::*,
                  int FramingTemplate::*, COLORREF FramingTemplate::*,
                  std::string FramingTemplate::*, std::optional<OpeningBox> FramingTemplate::*,
-                 PrintKey>
+                 PrintKey, CaptionKey>
         member;
     bool optional = false;  // missing from files of earlier builds: the default stands
     // Written only for a frame laid over the motif, so other designs are written as before.
@@ -225,6 +279,16 @@ const TemplateKey kTemplateKeys[] = {
     {"printOrientation", kPrintOrientation, true},
     {"overlay", &FramingTemplate::overlay, true, true},
     {"opening", &FramingTemplate::opening, true, true},
+    {"captionLine1", CaptionPatternKey<0>(), true},
+    {"captionLine2", CaptionPatternKey<1>(), true},
+    {"captionLine3", CaptionPatternKey<2>(), true},
+    {"captionFont1", CaptionFontKey<0>(), true},
+    {"captionFont2", CaptionFontKey<1>(), true},
+    {"captionFont3", CaptionFontKey<2>(), true},
+    {"captionPosition", kCaptionPosition, true},
+    {"captionAlign", kCaptionAlign, true},
+    {"captionSize", kCaptionSize, true},
+    {"captionColor", kCaptionColour, true},
 };
 constexpr std::size_t kPrintKeyCount = 9;
 
@@ -234,9 +298,14 @@ bool ReadKey(const TemplateKey& key, const FlatJsonValue& v, FramingTemplate& t)
         if (!t.print) t.print.emplace();
         return p->read(v, *t.print);
     }
+    if (const CaptionKey* c = std::get_if<CaptionKey>(&key.member)) {
+        if (!t.caption) t.caption.emplace();
+        return c->read(v, *t.caption);
+    }
     return std::visit(
         [&](auto m) {
-            if constexpr (std::is_same_v<decltype(m), PrintKey>)
+            if constexpr (std::is_same_v<decltype(m), PrintKey> ||
+                          std::is_same_v<decltype(m), CaptionKey>)
                 return false;
             else
                 return ReadValue(v, t.*m);
@@ -248,9 +317,14 @@ std::optional<FlatJsonValue> StoredKey(const TemplateKey& key, const FramingTemp
         if (!t.print) return std::nullopt;
         return p->write(*t.print);
     }
+    if (const CaptionKey* c = std::get_if<CaptionKey>(&key.member)) {
+        if (!t.caption) return std::nullopt;
+        return c->write(*t.caption);
+    }
     return std::visit(
         [&](auto m) -> FlatJsonValue {
-            if constexpr (std::is_same_v<decltype(m), PrintKey>)
+            if constexpr (std::is_same_v<decltype(m), PrintKey> ||
+                          std::is_same_v<decltype(m), CaptionKey>)
                 return JsonNull();
             else
                 return StoredValue(t.*m);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "loading/caption.h"
 #include "loading/loader.h"
 #include "loading/parameters.h"
 
@@ -38,6 +39,8 @@ struct FramingTemplate {
     // hand in the background file's pixels (unset: found in the frame). Written only when on.
     bool overlay = false;
     std::optional<OpeningBox> opening;
+    // Text drawn on the border ("Beschriftung"). Written only when set.
+    std::optional<Caption> caption;
 
     // The background file: absolute once read (a relative name is resolved against the
     // template's folder).

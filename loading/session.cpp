@@ -101,4 +101,13 @@ bool FramingSession::Render() {
     return ComposeWorkingState(c, layout, images_, bit_);
 }
 
+CaptionResult FramingSession::DrawCaption(const Caption& caption, const std::string& motifFile) {
+    const CompositionParams c = CompositionValues();
+    const CompositionLayout layout =
+        ComputeLayout(c, DibWidth(images_.bkgnd), DibHeight(images_.bkgnd), DibWidth(images_.di),
+                      DibHeight(images_.di));
+    return lumivane::DrawCaption(bit_, c, layout, images_, caption,
+                                 CaptionFacts::Of(images_.motifFacts.metadata, motifFile));
+}
+
 }  // namespace lumivane

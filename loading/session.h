@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/composition.h"
+#include "loading/caption.h"
 #include "loading/loader.h"
 #include "loading/parameters.h"
 #include "platform/gdi/surface.h"
@@ -57,6 +58,9 @@ class FramingSession final : public FramingHost {
     bool Render();
 
     CompositionParams CompositionValues() const;
+
+    // Draws the caption onto the rendered picture, filled from the motif read from `motifFile`.
+    CaptionResult DrawCaption(const Caption& caption, const std::string& motifFile);
 
     // FramingHost
     long double Value(Field field) const override { return params_[field]; }

@@ -414,7 +414,9 @@ TEST_F(MainFormTest, HighQualityIsAnExtrasItemOffAtStartThatRendersAtOnce) {
     for (QAction* a : w.menuBar()->actions()) menus << a->text();
     EXPECT_EQ(menus, QStringList({"Datei", "Extras", "Hilfe"}));
     ASSERT_EQ(w.Extras1->actions(),
-              QList<QAction*>({w.HoheBildqualitt1, w.Druckformat1, w.RahmenberdasMotivlegen1}));
+              QList<QAction*>({w.HoheBildqualitt1, w.Druckformat1, w.RahmenberdasMotivlegen1,
+                               w.Beschriftung1}));
+    EXPECT_EQ(w.Beschriftung1->text(), "Beschriftung…");
     EXPECT_EQ(w.HoheBildqualitt1->text(), "Hohe Bildqualität");
     EXPECT_TRUE(w.HoheBildqualitt1->isCheckable());
     EXPECT_FALSE(w.HoheBildqualitt1->isChecked());

@@ -31,6 +31,9 @@ class ScriptedInteraction final : public Interaction {
     // existing results (none scripted: Abbrechen).
     std::deque<BatchChoice> batches;
     std::deque<ExistingAnswer> existingAnswers;
+    // Captions the dialog previews and then answers; none scripted: cancelled at once.
+    std::deque<std::vector<std::optional<Caption>>> captionPreviews;
+    std::deque<std::optional<std::optional<Caption>>> captions;
 
     std::vector<AskedMessage> messages;
     std::vector<QString> openFilters;
@@ -85,6 +88,13 @@ class ScriptedInteraction final : public Interaction {
         const ExistingAnswer answer = existingAnswers.front();
         existingAnswers.pop_front();
         return answer;
+    }
+
+    std::optional<std::optional<Caption>> AskCaption(
+        QWidget*, const std::optional<Caption>&,
+        const std::function<void(const std::optional<Caption>&)>& preview) override {
+        for (const std::optional<Caption>& c : Next(captionPreviews)) preview(c);
+        return Next(captions);
     }
 
   private:

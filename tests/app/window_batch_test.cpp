@@ -159,6 +159,24 @@ TEST_F(WindowBatchTest, ATemplateFramesItsMotifInTheBatchAsTheWindowShowsIt) {
              w.RotED->setValue(7);
              w.Zoom2Ed->setValue(70);
          }},
+        {"a two-line caption from Extras → Beschriftung, bold, in the top right corner",
+         [](TMainForm& w, ScriptedInteraction& d) {
+             Caption c;
+             c.lines[0] = {"{Datei} · Größe", "", 700};
+             c.lines[1].pattern = "[{Kamera} · ]ƒ/8";
+             c.place = CaptionPlace::TopRight;
+             c.align = CaptionAlign::Right;
+             c.size = 6;
+             Caption first = c;
+             first.colour = RGB(255, 0, 0);
+             d.captionPreviews = {{first, c}};
+             d.captions = {std::optional<Caption>(c)};
+             Settle(w);
+             const std::vector<BYTE> plain(w.bit().Bits(),
+                                           w.bit().Bits() + w.bit().Stride() * w.bit().Height());
+             w.Beschriftung1->trigger();
+             EXPECT_FALSE(std::equal(plain.begin(), plain.end(), w.bit().Bits()));
+         }},
         {"a wide photo reduced on loading",
          [&](TMainForm& w, ScriptedInteraction& d) {
              d.answers = {MessageAnswer::Yes};

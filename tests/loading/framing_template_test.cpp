@@ -310,5 +310,50 @@ TEST_F(FramingTemplateTest, TheFrameOverTheMotifIsWrittenOnlyWhenOn) {
     }
 }
 
+// A caption is written only when set and comes back as it was, patterns with quotes, braces
+// and umlauts included; a file that gives only its first line gets the defaults for the rest,
+// and a value out of its range makes the file damaged.
+TEST_F(FramingTemplateTest, ACaptionIsWrittenOnlyWhenSetAndReadBackWhole) {
+    FramingTemplate t;
+    t.background = (dir_ / "holz.png").string();
+    const fs::path file = dir_ / "b.lumivane";
+    ASSERT_EQ(WriteTemplate(t, file.string()), "");
+    const std::string plain = Slurp(file);
+    EXPECT_EQ(plain.find("caption"), std::string::npos);
+
+    Caption c;
+    c.lines[0] = {"{Kamera} · \"Größe\" {{1}}", "DejaVu Serif", 700};
+    c.lines[2] = {"[{Objektiv} · ]{Blende}", "", 300};
+    c.place = CaptionPlace::TopRight;
+    c.align = CaptionAlign::Right;
+    c.size = 3.25;
+    for (std::optional<COLORREF> colour :
+         {std::optional<COLORREF>(), std::optional(RGB(1, 2, 3))}) {
+        c.colour = colour;
+        t.caption = c;
+        ASSERT_EQ(WriteTemplate(t, file.string()), "");
+        std::string error;
+        const std::optional<FramingTemplate> read = ReadTemplate(file.string(), error);
+        ASSERT_TRUE(read) << error;
+        EXPECT_TRUE(*read == t) << Slurp(file);
+    }
+
+    std::string error;
+    Write(file, plain.substr(0, plain.size() - 3) + ",\n  \"captionLine1\": \"{Datei}\"\n}\n");
+    const std::optional<FramingTemplate> partial = ReadTemplate(file.string(), error);
+    ASSERT_TRUE(partial && partial->caption) << error;
+    Caption expected;
+    expected.lines[0].pattern = "{Datei}";
+    EXPECT_TRUE(*partial->caption == expected);
+
+    for (const char* bad :
+         {"\"captionSize\": 0", "\"captionSize\": 51", "\"captionPosition\": \"mitte\"",
+          "\"captionFont2\": \"Serif:1000\"", "\"captionColor\": \"rot\"", "\"captionLine3\": 4"}) {
+        Write(file, plain.substr(0, plain.size() - 3) + ",\n  " + bad + "\n}\n");
+        EXPECT_FALSE(ReadTemplate(file.string(), error)) << bad;
+        EXPECT_EQ(error, "Die Vorlage ist beschädigt.");
+    }
+}
+
 }  // namespace
 }  // namespace lumivane

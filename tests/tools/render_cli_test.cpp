@@ -339,6 +339,11 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
         {"--dpi", "300", "-b", background_, "-o", Path("a.jpg"), motif_},
         {"--watch", dir_.string(), "-b", background_, "-o", Path("./")},  // results framed again
         {"--watch", dir_.string(), "-b", background_, "-o", Path("out"), motif_},
+        {"--caption-position", "mitte", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--caption-size", "0", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--caption-font", "Serif:999", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--caption-color", "weiß", "-b", background_, "-o", Path("a.jpg"), motif_},
+        {"--caption", "1", "--caption", "2", "--caption", "3", "--caption", "4"},
     };
     for (const auto& args : bad) {
         EXPECT_EQ(Run(args), 2) << (args.empty() ? "(none)" : args[0]);
@@ -347,6 +352,26 @@ TEST_F(RenderCli, BadArgumentsExplainInGermanAndExitWith2) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("--no-background"), std::string::npos);
     EXPECT_NE(out_.str().find("Füllfarbe"), std::string::npos);
+}
+
+// A pattern that cannot be filled names its fault and renders nothing; text that has no border
+// to go in is drawn over the photo, which is said once for the whole run.
+TEST_F(RenderCli, ACaptionIsCheckedFirstAndItsPlaceReportedOnce) {
+    EXPECT_EQ(Run({"--caption", "{Kamera}", "--caption", "{Unbekannt}", "-b", background_, "-o",
+                   Path("a.png"), motif_}),
+              2);
+    EXPECT_NE(err_.str().find("Zeile 2 der Beschriftung"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("Unbekannt"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(Path("a.png")));
+
+    const std::string over = "liegt teils über dem Motiv";
+    ASSERT_EQ(Run({"--no-background", "--frame", "100", "--rotate", "0", "--caption", "Größe",
+                   "-o", Path("aus"), motif_, Solid("zwei.bmp", 100, 60, RGB(200, 40, 10))}),
+              0)
+        << err_.str();
+    const std::string said = err_.str();
+    ASSERT_NE(said.find(over), std::string::npos) << said;
+    EXPECT_EQ(said.find(over, said.find(over) + 1), std::string::npos) << said;
 }
 
 // A photo's metadata travels into the result unless stripped; the quality reaches the encoder.

@@ -12,9 +12,11 @@
 #include <iostream>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 #include "image/Zerlin.h"
 #include "loading/batch.h"
+#include "loading/caption.h"
 #include "loading/caption_fields.h"
 #include "loading/print_settings.h"
 #include "loading/save_picture.h"
@@ -172,6 +174,7 @@ bool StoreTemplate(RenderOptions& o, const std::string&, const std::string& file
     o.backgroundFromTemplate = true;
     o.paperGiven = o.design.print.has_value();
     o.plainNoBackground = false;  // the template keeps the frame the window showed
+    o.captionLinesGiven = o.captionFontsGiven = 0;
     return true;
 }
 
@@ -295,6 +298,93 @@ bool StoreProgress(RenderOptions& o, const std::string& option, const std::strin
     return true;
 }
 
+// The caption options: each sets up a caption (off until one is given).
+Caption& CaptionOf(RenderOptions& o) {
+    if (!o.design.caption) o.design.caption.emplace();
+    return *o.design.caption;
+}
+
+bool StoreCaption(RenderOptions& o, const std::string& option, const std::string& value,
+                  std::string& error) {
+    Caption& c = CaptionOf(o);
+    if (o.captionLinesGiven == kCaptionLines) {
+        error = "Bei " + option + " sind höchstens drei Zeilen möglich.";
+        return false;
+    }
+    if (o.captionLinesGiven == 0)
+        for (CaptionLine& line : c.lines) line.pattern.clear();
+    c.lines[std::size_t(o.captionLinesGiven++)].pattern = value;
+    return true;
+}
+
+// The first gives every line's font, each further one the font of its line and those after it.
+bool StoreCaptionFont(RenderOptions& o, const std::string& option, const std::string& value,
+                      std::string& error) {
+    const auto font = ParseCaptionFont(value);
+    if (!font || o.captionFontsGiven == kCaptionLines) {
+        error = font ? "Bei " + option + " sind höchstens drei Schriften möglich."
+                     : "Bei " + option + " wird FAMILIE oder FAMILIE:GEWICHT erwartet (Gewicht " +
+                           "100 bis 900 oder dünn, leicht, normal, mittel, halbfett, fett, " +
+                           "schwarz), nicht \"" + value + "\".";
+        return false;
+    }
+    Caption& c = CaptionOf(o);
+    const int given = o.captionFontsGiven++;
+    for (int i = given; i < kCaptionLines; ++i) {
+        c.lines[std::size_t(i)].family = font->first;
+        c.lines[std::size_t(i)].weight = font->second;
+    }
+    return true;
+}
+
+bool StoreCaptionPosition(RenderOptions& o, const std::string& option, const std::string& value,
+                          std::string& error) {
+    const auto place = CaptionPlaceNamed(Lower(value));
+    if (!place) {
+        error = "Bei " + option +
+                " wird unten, oben, unten-links, unten-rechts, oben-links oder oben-rechts " +
+                "erwartet, nicht \"" + value + "\".";
+        return false;
+    }
+    CaptionOf(o).place = *place;
+    return true;
+}
+
+bool StoreCaptionAlign(RenderOptions& o, const std::string& option, const std::string& value,
+                       std::string& error) {
+    const auto align = CaptionAlignNamed(Lower(value));
+    if (!align) {
+        error =
+            "Bei " + option + " wird links, mitte oder rechts erwartet, nicht \"" + value + "\".";
+        return false;
+    }
+    CaptionOf(o).align = *align;
+    return true;
+}
+
+bool StoreCaptionSize(RenderOptions& o, const std::string& option, const std::string& value,
+                      std::string& error) {
+    long double n = 0;
+    if (!StoreNumber(option, value, n, error)) return false;
+    if (!(n >= kMinCaptionSize && n <= kMaxCaptionSize)) {
+        error = "Bei " + option + " wird eine Zahl von 0,1 bis 50 (Prozent) erwartet.";
+        return false;
+    }
+    CaptionOf(o).size = n;
+    return true;
+}
+
+bool StoreCaptionColour(RenderOptions& o, const std::string&, const std::string& value,
+                        std::string& error) {
+    const auto c = ParseHexColour(value);
+    if (!c) {
+        error = "Die Schriftfarbe wird als #RRGGBB angegeben, nicht \"" + value + "\".";
+        return false;
+    }
+    CaptionOf(o).colour = *c;
+    return true;
+}
+
 const std::vector<OptionRow>& OptionTable() {
     static const std::vector<OptionRow> table{
         {"-b", "--background", "DATEI", "HINTERGRUND",
@@ -360,6 +450,23 @@ const std::vector<OptionRow>& OptionTable() {
          StoreOpening},
         {nullptr, "--match-orientation", nullptr, nullptr,
          "Hintergrund wie das Motiv hoch oder quer stellen", StoreMatchOrientation},
+        {nullptr, "--caption", "TEXT", nullptr,
+         "Beschriftung, je Zeile einmal (bis zu drei), mit Feldern wie {Kamera} oder "
+         "{Datum:%d. %B %Y}; siehe --list-fields",
+         StoreCaption},
+        {nullptr, "--caption-position", "ORT", nullptr,
+         "unten, oben, unten-links, unten-rechts, oben-links oder oben-rechts (Vorgabe unten)",
+         StoreCaptionPosition},
+        {nullptr, "--caption-align", "AUSRICHTUNG", nullptr,
+         "Zeilen links, mitte oder rechts ausrichten (Vorgabe mitte)", StoreCaptionAlign},
+        {nullptr, "--caption-size", "P", nullptr,
+         "Schriftgröße in % der kürzeren Bildseite (Vorgabe 2,5)", StoreCaptionSize},
+        {nullptr, "--caption-color", "'#RRGGBB'", nullptr,
+         "Schriftfarbe (Vorgabe: Schwarz oder Weiß, was sich vom Rand abhebt)", StoreCaptionColour},
+        {nullptr, "--caption-font", "FAMILIE[:GEWICHT]", nullptr,
+         "Schrift: einmal für alle Zeilen oder je Zeile (gilt auch für die folgenden); "
+         "Gewicht 100 bis 900 oder dünn, leicht, normal, mittel, halbfett, fett, schwarz",
+         StoreCaptionFont},
         {nullptr, "--template", "DATEI", nullptr,
          "Rahmenvorlage anwenden; Optionen danach gehen ihr vor", StoreTemplate},
         {nullptr, "--save-template", "DATEI", nullptr,
@@ -485,6 +592,10 @@ std::optional<RenderOptions> ParseRenderArguments(const std::vector<std::string>
             value = args[++i];
         }
         if (!row->apply(o, a, value, error)) return std::nullopt;
+        if (o.design.caption) {  // a pattern that cannot be filled renders nothing
+            error = CheckCaption(*o.design.caption);
+            if (!error.empty()) return std::nullopt;
+        }
     }
     if (o.help || o.listFields) return o;
     if (o.design.print && !o.paperGiven) {
@@ -657,10 +768,17 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err, bool
         if (!name.empty()) err << name << ": ";
         err << message << "\n";
     };
+    if (settings.design.caption) {  // said once for the run, not for every motif
+        for (const std::string& notice : CaptionFontNotices(*settings.design.caption))
+            say("", notice);
+    }
+    bool captionOverMotif = false;  // the callbacks never run two at once
     BatchCallbacks callbacks;
     callbacks.message = say;
     callbacks.finished = [&](const BatchResult& r, int done, int total) {
         for (const std::string& w : r.warnings) say(r.file, w);
+        if (r.captionOverMotif && !std::exchange(captionOverMotif, true))
+            say(r.file, "Die Beschriftung passt nicht in den Rand und liegt teils über dem Motiv.");
         if (r.status == BatchStatus::Failed) say(r.reasonSubject, r.reason);
         if (o.progressJson)
             out << ProgressJson(r) << std::endl;  // at once: another program is waiting for it

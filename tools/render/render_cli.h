@@ -43,6 +43,9 @@ struct RenderOptions {
     // One result for one motif given on its own; a folder for several, or for lists whose
     // length the command cannot know.
     bool OutputIsFolder() const { return motifs.size() != 1 || !motifLists.empty(); }
+    // Caption lines and fonts given since the last template: the first replaces the template's.
+    int captionLinesGiven = 0;
+    int captionFontsGiven = 0;
     // --list-fields: the caption fields of this photo with their values, instead of framing.
     std::optional<std::string> listFields;
 };

@@ -502,6 +502,13 @@ void TMainForm::opentemplatenow(const QString& fname) {
     backgroundTurns_ = turns;
 }
 
+FramingTemplate TMainForm::CurrentDesign() const {
+    FramingTemplate design =
+        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
+    design.caption = caption_;
+    return design;
+}
+
 void TMainForm::Vorlagespeichern1Click() {
     if (backgroundFile_.empty()) {
         return ShowError(
@@ -511,10 +518,7 @@ void TMainForm::Vorlagespeichern1Click() {
     const std::optional<SaveChoice> choice = interaction_->SaveFile(this, kTemplateFilter);
     if (!choice) return;
     const QString path = WithFilterExtension(choice->path, kTemplateFilter);
-    FramingTemplate design =
-        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
-    design.caption = caption_;
-    const std::string error = WriteTemplate(design, QFile::encodeName(path).toStdString());
+    const std::string error = WriteTemplate(CurrentDesign(), QFile::encodeName(path).toStdString());
     if (!error.empty()) ShowError(QString::fromStdString(error));
 }
 
@@ -550,9 +554,7 @@ void TMainForm::Stapelverarbeitung1Click() {
                            "Bitte wählen Sie einen anderen Ausgabeordner."));
     }
     BatchSettings settings;
-    settings.design =
-        CaptureTemplate(images_, Settings(), backgroundFile_, backgroundTurns_, reduceAnswer_);
-    settings.design.caption = caption_;
+    settings.design = CurrentDesign();
     settings.quality = choice->quality;
     settings.stripMetadata = false;  // as the window saves a result
     settings.plainNoBackground = false;

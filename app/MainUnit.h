@@ -15,6 +15,7 @@
 #include "app/Interaction.h"
 #include "engine/composition.h"
 #include "loading/caption.h"
+#include "loading/framing_template.h"
 #include "loading/loader.h"
 #include "platform/gdi/surface.h"
 
@@ -215,6 +216,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     void ShowPrintFit(const lumivane::CompositionParams& params);
     void PaintPreview(QPainter& painter, const QRect& exposed);
     void ShowError(const QString& text);
+    // The design as a template holds it: what "Vorlage speichern" writes and a batch frames with.
+    lumivane::FramingTemplate CurrentDesign() const;
     void Trace(const char* what) const {
         if (trace_) trace_(what);
     }

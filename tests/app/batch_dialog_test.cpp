@@ -94,6 +94,11 @@ TEST_F(BatchDialogTest, FramesAFolderWithSubfoldersAsLumivaneRenderDoes) {
     broken.write("no picture");
     broken.close();
     QFile(dir.filePath("shoot/notiz.txt")).open(QIODevice::WriteOnly);  // no photo: left out
+    Caption caption;  // the window's caption, each photo's own name, is part of the design
+    caption.lines[0].pattern = "{Datei}";
+    caption.size = 12;
+    dialogs->captions = {std::optional<Caption>(caption)};
+    window->Beschriftung1->trigger();
 
     RunBatch(true);
     ASSERT_NE(window->batch(), nullptr);

@@ -120,8 +120,8 @@ class TMainForm : public QMainWindow, public lumivane::FramingHost {
     QAction* Beenden1;
     QMenu* Extras1;
     QAction* Beschriftung1;
-    QAction* HoheBildqualitt1;  // checkable, off at every start
-    QAction* Druckformat1;      // the print format dialog; the format is off at every start
+    QAction* HoheBildqualitt1;         // checkable, off at every start
+    QAction* Druckformat1;             // the print format dialog; the format is off at every start
     QAction* RahmenberdasMotivlegen1;  // checkable, off at every start
     QMenu* Hilfe1;
     QAction* Anleitung1;

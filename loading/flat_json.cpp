@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "loading/utf8.h"
+
 namespace lumivane {
 
 namespace {
@@ -161,23 +163,6 @@ class Reader {
         if (ec != std::errc() || end != s_.data() + pos_ + 4) return std::nullopt;
         pos_ += 4;
         return v;
-    }
-    static void AppendUtf8(std::string& out, std::uint32_t cp) {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
     }
 
     const std::string& s_;

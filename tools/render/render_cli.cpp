@@ -21,6 +21,7 @@
 #include "loading/print_settings.h"
 #include "loading/save_picture.h"
 #include "loading/session.h"
+#include "loading/utf8.h"
 #include "platform/imagelib/codecs/encoder.h"
 #include "platform/imagelib/read_image.h"
 #include "platform/parallel.h"
@@ -664,26 +665,11 @@ void AppendJsonString(std::string& json, const std::string& text) {
             ++i;
             continue;
         }
-        // The length of a well-formed sequence starting here, 0 if there is none.
-        std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
-                             : c >= 0xE0 && c <= 0xEF ? 3
-                             : c >= 0xF0 && c <= 0xF4 ? 4
-                                                      : 0;
-        if (length == 0 || i + length > text.size()) length = 0;
-        for (std::size_t k = 1; k < length; ++k) {
-            const unsigned char d = static_cast<unsigned char>(text[i + k]);
-            // The second byte's range excludes overlong forms, surrogates and values past U+10FFFF.
-            const unsigned char low = k > 1 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-            const unsigned char high = k > 1 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-            if (d < low || d > high) length = 0;
-        }
-        if (length == 0) {
+        const std::size_t start = i;
+        if (NextCodePoint(text, i) < 0)
             json += "\\ufffd";
-            ++i;
-        } else {
-            json.append(text, i, length);
-            i += length;
-        }
+        else
+            json.append(text, start, i - start);
     }
     json += '"';
 }

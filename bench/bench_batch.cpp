@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "image/Zerlin.h"
 #include "loading/batch.h"
 #include "loading/save_picture.h"
@@ -18,12 +19,7 @@ namespace fs = std::filesystem;
 using namespace lumivane;
 
 fs::path BenchDir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / "lumivane-bench-batch";
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
+    return bench::BenchFolder("batch");
 }
 
 // Smooth light falling across the picture, edges and sensor noise, so that the JPEG holds about

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_pictures.h"
 #include "loading/caption.h"
-#include "loading/save_picture.h"
 #include "loading/session.h"
 #include "platform/text/text_raster.h"
 
@@ -25,21 +25,9 @@ const char kLine1[] = "{Datei} · Canon EOS 40D · EF 24-105mm f/4L IS USM";
 const char kLine2[] = "ƒ/8 · 1/250 s · ISO 200 · 17. Mai 2024 · Größe";
 
 std::string TestPicture(int w, int h) {
-    const fs::path dir = fs::temp_directory_path() / "lumivane-bench-caption";
-    fs::create_directories(dir);
-    const fs::path path = dir / (std::to_string(w) + "x" + std::to_string(h) + ".bmp");
-    if (fs::exists(path)) return path.string();
-    Surface s;
-    s.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            BYTE* p = s.ScanLine(y) + 4 * x;
-            p[0] = BYTE(x * 255 / w);
-            p[1] = BYTE(y * 255 / h);
-            p[2] = BYTE(((x ^ y) & 0x3F) + 96);
-        }
-    SavePicture(s, path.string());
-    return path.string();
+    return bench::GradientPicture(
+        bench::BenchFolder("caption") / (std::to_string(w) + "x" + std::to_string(h) + ".bmp"), w,
+        h);
 }
 
 Caption TwoLines() {

@@ -2,15 +2,14 @@
 // batch renderer over many photos.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "image/Zerlin.h"
-#include "loading/save_picture.h"
 #include "loading/session.h"
 #include "tools/render/render_cli.h"
 
@@ -20,30 +19,12 @@ namespace fs = std::filesystem;
 using namespace lumivane;
 
 fs::path BenchDir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / "lumivane-bench-compose";
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
+    return bench::BenchFolder("compose");
 }
 
-// A photo-like test picture (smooth gradients with some detail), written once and reused.
 std::string TestPicture(int w, int h, const std::string& ext) {
-    const fs::path path = BenchDir() / (std::to_string(w) + "x" + std::to_string(h) + "." + ext);
-    if (fs::exists(path)) return path.string();
-    Surface s;
-    s.SetSize(w, h);
-    for (int y = 0; y < h; ++y) {
-        BYTE* row = s.ScanLine(y);
-        for (int x = 0; x < w; ++x) {
-            row[4 * x] = BYTE(x * 255 / w);
-            row[4 * x + 1] = BYTE(y * 255 / h);
-            row[4 * x + 2] = BYTE((x ^ y) & 0x3F) + 96;
-        }
-    }
-    SavePicture(s, path.string());
-    return path.string();
+    return bench::GradientPicture(
+        BenchDir() / (std::to_string(w) + "x" + std::to_string(h) + "." + ext), w, h);
 }
 
 // The scene the window holds after loading motif and frame: fit and presets applied.
@@ -118,17 +99,8 @@ BENCHMARK(BM_Render_Motif6000x4000_Print30x45At300)
 
 // lumivane-render over 20 motifs of 3000 x 2000 JPEGs, with -j N.
 void BM_Batch20Motifs(benchmark::State& state) {
-    const std::string motif = TestPicture(3000, 2000, "jpg");
-    const std::string frame = TestPicture(2400, 1800, "jpg");
-    std::vector<std::string> args = {"-j", std::to_string(state.range(0)), "-b", frame,
-                                     "-o", (BenchDir() / "batch").string()};
-    for (int i = 0; i < 20; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "m%02d.jpg", i);
-        const fs::path copy = BenchDir() / name;
-        if (!fs::exists(copy)) fs::copy_file(motif, copy);
-        args.push_back(copy.string());
-    }
+    const std::vector<std::string> args =
+        bench::BatchArguments(BenchDir(), int(state.range(0)), BenchDir() / "batch");
     std::ostringstream out, err;
     for (auto _ : state) RenderMain(args, out, err, false);
 }

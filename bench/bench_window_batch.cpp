@@ -7,15 +7,13 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/BatchRun.h"
-#include "loading/save_picture.h"
-#include "platform/gdi/surface.h"
+#include "bench/bench_pictures.h"
 #include "tools/render/render_cli.h"
 
 namespace {
@@ -24,55 +22,12 @@ namespace fs = std::filesystem;
 using namespace lumivane;
 
 fs::path BenchDir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / "lumivane-bench-window-batch";
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-// Smooth gradients with some detail, written once and reused.
-std::string TestPicture(const std::string& name, int w, int h) {
-    const fs::path path = BenchDir() / name;
-    if (fs::exists(path)) return path.string();
-    Surface s;
-    s.SetSize(w, h);
-    for (int y = 0; y < h; ++y) {
-        BYTE* row = s.ScanLine(y);
-        for (int x = 0; x < w; ++x) {
-            row[4 * x] = BYTE(x * 255 / w);
-            row[4 * x + 1] = BYTE(y * 255 / h);
-            row[4 * x + 2] = BYTE((x ^ y) & 0x3F) + 96;
-        }
-    }
-    SavePicture(s, path.string());
-    return path.string();
-}
-
-std::vector<std::string> Motifs() {
-    const std::string motif = TestPicture("motif.jpg", 3000, 2000);
-    std::vector<std::string> motifs;
-    for (int i = 0; i < 20; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "m%02d.jpg", i);
-        const fs::path copy = BenchDir() / name;
-        if (!fs::exists(copy)) fs::copy_file(motif, copy);
-        motifs.push_back(copy.string());
-    }
-    return motifs;
-}
-
-std::vector<std::string> RenderArgs(int jobs, const std::string& output) {
-    std::vector<std::string> args = {
-        "-j", std::to_string(jobs), "-b", TestPicture("frame.jpg", 2400, 1800), "-o", output};
-    for (const std::string& m : Motifs()) args.push_back(m);
-    return args;
+    return bench::BenchFolder("window-batch");
 }
 
 void BM_RenderBatch20(benchmark::State& state) {
     const std::vector<std::string> args =
-        RenderArgs(int(state.range(0)), (BenchDir() / "render").string());
+        bench::BatchArguments(BenchDir(), int(state.range(0)), BenchDir() / "render");
     std::ostringstream out, err;
     for (auto _ : state) RenderMain(args, out, err, false);
 }
@@ -80,7 +35,7 @@ void BM_RenderBatch20(benchmark::State& state) {
 // The same design and photos through the window's controller, until its end is reported.
 void BM_WindowBatch20(benchmark::State& state) {
     const std::vector<std::string> args =
-        RenderArgs(int(state.range(0)), (BenchDir() / "window").string());
+        bench::BatchArguments(BenchDir(), int(state.range(0)), BenchDir() / "window");
     std::string error;
     const std::optional<RenderOptions> o = ParseRenderArguments(args, error);
     BatchSettings settings;

@@ -73,11 +73,29 @@ struct OptionRow {
 
 using Apply = decltype(OptionRow::apply);
 
+// The message for an option given a value it does not take; `what` says what it takes.
+std::string Expected(const std::string& option, const std::string& what, const std::string& value) {
+    return "Bei " + option + " wird " + what + " erwartet, nicht \"" + value + "\".";
+}
+
+// Stores the word (any case) an option takes, looked up by `named`; `words` lists them.
+template <typename T>
+bool StoreWord(std::optional<T> (*named)(const std::string&), const char* words,
+               const std::string& option, const std::string& value, T& into, std::string& error) {
+    const std::optional<T> found = named(Lower(value));
+    if (!found) {
+        error = Expected(option, words, value);
+        return false;
+    }
+    into = *found;
+    return true;
+}
+
 bool StoreNumber(const std::string& option, const std::string& text, long double& into,
                  std::string& error) {
     const auto v = ParseNumber(text);
     if (!v) {
-        error = "Bei " + option + " wird eine Zahl erwartet, nicht \"" + text + "\".";
+        error = Expected(option, "eine Zahl", text);
         return false;
     }
     into = *v;
@@ -248,14 +266,8 @@ bool StoreFillWindow(RenderOptions& o, const std::string&, const std::string&, s
 
 bool StorePaperOrientation(RenderOptions& o, const std::string& option, const std::string& value,
                            std::string& error) {
-    const std::optional<PaperOrientation> orientation = OrientationNamed(Lower(value));
-    if (!orientation) {
-        error =
-            "Bei " + option + " wird hoch, quer oder wie-foto erwartet, nicht \"" + value + "\".";
-        return false;
-    }
-    PrintOf(o).orientation = *orientation;
-    return true;
+    return StoreWord(OrientationNamed, "hoch, quer oder wie-foto", option, value,
+                     PrintOf(o).orientation, error);
 }
 
 bool StoreBackground(RenderOptions& o, const std::string&, const std::string& value, std::string&) {
@@ -292,7 +304,7 @@ bool StoreList(RenderOptions& o, const std::string&, const std::string& value, s
 bool StoreProgress(RenderOptions& o, const std::string& option, const std::string& value,
                    std::string& error) {
     if (Lower(value) != "json") {
-        error = "Bei " + option + " wird json erwartet, nicht \"" + value + "\".";
+        error = Expected(option, "json", value);
         return false;
     }
     o.progressJson = true;
@@ -340,27 +352,15 @@ bool StoreCaptionFont(RenderOptions& o, const std::string& option, const std::st
 
 bool StoreCaptionPosition(RenderOptions& o, const std::string& option, const std::string& value,
                           std::string& error) {
-    const auto place = CaptionPlaceNamed(Lower(value));
-    if (!place) {
-        error = "Bei " + option +
-                " wird unten, oben, unten-links, unten-rechts, oben-links oder oben-rechts " +
-                "erwartet, nicht \"" + value + "\".";
-        return false;
-    }
-    CaptionOf(o).place = *place;
-    return true;
+    return StoreWord(CaptionPlaceNamed,
+                     "unten, oben, unten-links, unten-rechts, oben-links oder oben-rechts", option,
+                     value, CaptionOf(o).place, error);
 }
 
 bool StoreCaptionAlign(RenderOptions& o, const std::string& option, const std::string& value,
                        std::string& error) {
-    const auto align = CaptionAlignNamed(Lower(value));
-    if (!align) {
-        error =
-            "Bei " + option + " wird links, mitte oder rechts erwartet, nicht \"" + value + "\".";
-        return false;
-    }
-    CaptionOf(o).align = *align;
-    return true;
+    return StoreWord(CaptionAlignNamed, "links, mitte oder rechts", option, value,
+                     CaptionOf(o).align, error);
 }
 
 bool StoreCaptionSize(RenderOptions& o, const std::string& option, const std::string& value,

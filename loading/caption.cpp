@@ -183,10 +183,6 @@ CaptionResult DrawCaptionText(Surface& picture, const PixelBox& motif, const Cap
     for (int i = 0; i < kCaptionLines; ++i) {
         if (texts[std::size_t(i)].empty()) continue;
         const CaptionLine& line = caption.lines[std::size_t(i)];
-        const std::string notice = CheckTextFamily(line.family);
-        if (!notice.empty() &&
-            std::find(result.notices.begin(), result.notices.end(), notice) == result.notices.end())
-            result.notices.push_back(notice);
         styles.push_back({line.family, line.weight, nominal});
         shown.push_back(&texts[std::size_t(i)]);
         const TextExtent e = MeasureText(*shown.back(), styles.back());

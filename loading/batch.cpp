@@ -142,12 +142,16 @@ FrameOutcome FrameOne(const BatchSettings& s, const Backgrounds& bg, const std::
     return outcome;
 }
 
+// The folder a result goes into ("." for a bare name).
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
+
 // Whether a failed save means that no further result can be written into `target`'s folder:
 // the disk or the quota is full, or the folder is read-only, not writable or gone. A photo of
 // its own (a write-protected result, a name that is a folder) does not stop the batch.
 bool FolderTakesNoMore(const SaveResult& saved, const std::filesystem::path& target) {
-    const std::filesystem::path parent =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path parent = FolderOf(target);
     switch (saved.systemError) {
         case ENOSPC:
         case EDQUOT:
@@ -319,16 +323,14 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
                 if (outcome.message.empty()) {
                     result.status = BatchStatus::Written;
                     std::lock_guard<std::mutex> hold(lock);
-                    written.insert(item.target.has_parent_path()
-                                       ? item.target.parent_path().string()
-                                       : std::string("."));
+                    written.insert(FolderOf(item.target).string());
                 } else {
                     anyFailed = true;
                     result.reason = outcome.message;
                     result.reasonSubject = outcome.loadFailed ? item.motif : result.output;
                     if (!outcome.saved.Ok() && FolderTakesNoMore(outcome.saved, item.target) &&
                         !folderFull.exchange(true))
-                        fullFolder = item.target.parent_path().string();
+                        fullFolder = FolderOf(item.target).string();
                 }
             }
             result.ms =
@@ -359,7 +361,7 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
     if (done < total) {
         if (folderFull) {
             const int left = total - done;
-            report(fullFolder.empty() ? "." : fullFolder,
+            report(fullFolder,
                    (left == 1 ? std::string("Das übrige Bild wird")
                               : "Die übrigen " + std::to_string(left) + " Bilder werden") +
                        " nicht gerahmt: In diesem Ordner lassen sich keine Ergebnisse mehr "

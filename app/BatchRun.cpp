@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
-#include "platform/parallel.h"
-
 namespace lumivane {
 
 BatchRun::BatchRun(BatchSettings settings, std::vector<BatchItem> items, QObject* parent)
-    : QObject(parent), settings_(std::move(settings)), items_(std::move(items)) {
-    const int jobs = settings_.jobs > 0 ? settings_.jobs : ThreadBudget::Cores();
-    jobs_ = std::max(1, std::min(jobs, Total()));
-}
+    : QObject(parent),
+      settings_(std::move(settings)),
+      items_(std::move(items)),
+      jobs_(BatchJobs(settings_, Total())) {}
 
 BatchRun::~BatchRun() {
     Cancel();

@@ -217,6 +217,11 @@ std::vector<std::filesystem::path> BatchTargets(const std::vector<std::string>& 
     return paths;
 }
 
+int BatchJobs(const BatchSettings& settings, int photos) {
+    const int jobs = settings.jobs > 0 ? settings.jobs : ThreadBudget::Cores();
+    return std::max(1, std::min(jobs, photos));
+}
+
 BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
                   const BatchCallbacks& callbacks, const std::atomic<bool>* cancel) {
     std::mutex lock;  // one message or result at a time
@@ -289,8 +294,7 @@ BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
     });
 
     const int total = static_cast<int>(items.size());
-    int jobs = s.jobs > 0 ? s.jobs : ThreadBudget::Cores();
-    jobs = std::max(1, std::min(jobs, total));
+    const int jobs = BatchJobs(s, total);
 
     std::set<std::string> written;  // the folders the results went into, synced at the end
     std::atomic<int> next{0};

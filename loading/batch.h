@@ -58,7 +58,7 @@ struct BatchResult {        // one per photo, reported as each finishes
     // Some of the caption had no room in the border and lies over the motif: a notice a
     // batch gives once, not for every photo.
     bool captionOverMotif = false;
-    double ms = 0;                      // wall time this photo took
+    double ms = 0;  // wall time this photo took
 };
 
 struct BatchCallbacks {
@@ -74,6 +74,10 @@ struct BatchCallbacks {
 // folder not made, or the folder or disk took no more results (after the photos in progress);
 // `message` said why. Cancelled: `cancel` was set.
 enum class BatchEnd { AllWritten, SomeFailed, Stopped, Cancelled };
+
+// How many photos a batch of `photos` frames at once: settings.jobs, or all cores, but not more
+// than there are photos and at least one.
+int BatchJobs(const BatchSettings& settings, int photos);
 
 // Frames the items on `settings.jobs` threads (the calling one among them). `cancel`, when set
 // from any thread, stops the batch after the photos in progress (a result appears only complete,

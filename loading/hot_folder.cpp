@@ -6,32 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
-#include <set>
-#include <sstream>
 #include <system_error>
 
-#include "platform/imagelib/codecs/decoder.h"
+#include "loading/photo_folder.h"
 
 namespace lumivane {
 
 namespace {
-
-// Lower-case extensions of every reader, from its "*.ext" patterns.
-const std::set<std::string>& PictureExtensions() {
-    static const std::set<std::string> extensions = [] {
-        std::set<std::string> out;
-        for (const Decoder& decoder : Decoders()) {
-            std::istringstream in(decoder.patterns);
-            for (std::string p; in >> p;)
-                if (p.size() > 2 && p.compare(0, 2, "*.") == 0) out.insert(p.substr(2));
-        }
-        return out;
-    }();
-    return extensions;
-}
 
 std::int64_t Nanoseconds(const timespec& t) {
     return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
@@ -43,11 +26,7 @@ constexpr std::uint32_t kFolderGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED
 
 bool IsPictureName(const std::string& name) {
     if (name.empty() || name[0] == '.' || name.back() == '~') return false;
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return false;
-    std::string extension = name.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return PictureExtensions().count(extension) != 0;
+    return HasPhotoExtension(name);
 }
 
 HotFolder::HotFolder(const std::filesystem::path& folder, Clock::duration settle)

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -21,6 +20,7 @@
 #include "loading/print_settings.h"
 #include "loading/save_picture.h"
 #include "loading/session.h"
+#include "loading/utf8.h"
 #include "platform/parallel.h"
 
 namespace lumivane {
@@ -30,12 +30,6 @@ namespace {
 const char kProfileWarning[] =
     "Das Farbprofil ist beschädigt oder wird nicht unterstützt; das Bild wird ohne Umrechnung "
     "verwendet.";
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 // The background file as read, and turned once more for motifs of the other orientation; and
 // whether it has been read and the output folder made, set once by the thread that does both

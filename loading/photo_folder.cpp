@@ -1,20 +1,15 @@
 #include "loading/photo_folder.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 #include <sstream>
 
+#include "loading/utf8.h"
 #include "platform/imagelib/codecs/decoder.h"
 
 namespace lumivane {
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // ".jpg", ".png", ...: the decoders' patterns, which are all "*.ext".
 const std::set<std::string>& PhotoExtensions() {

@@ -48,6 +48,14 @@ inline long NextCodePoint(std::string_view text, std::size_t& i) {
     return cp;
 }
 
+// `text` with its ASCII letters in lower case; every other byte, UTF-8 included, as it is
+// (whatever the locale), for words and file extensions compared in any case.
+inline std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
 inline void AppendUtf8(std::string& out, long cp) {
     if (cp < 0x80) {
         out += char(cp);

@@ -52,12 +52,6 @@ std::optional<long double> ParseNumber(const std::string& text) {
     return v;
 }
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 // One row per option: the parser, the German --help and the usage line all come from here.
 struct OptionRow {
     const char* shortName;  // "-b", or nullptr

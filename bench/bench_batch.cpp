@@ -58,9 +58,7 @@ void BM_Batch20Photos3000x2000(benchmark::State& state) {
         motifs.push_back(PhotoLike(3000, 2000, i, name));
     }
     const fs::path out = BenchDir() / "out";
-    const std::vector<fs::path> targets = BatchTargets(motifs, out, "jpg");
-    std::vector<BatchItem> items;
-    for (std::size_t i = 0; i < motifs.size(); ++i) items.push_back({motifs[i], targets[i]});
+    const std::vector<BatchItem> items = BatchItemsIn(motifs, out, "jpg");
     settings.outputFolder = out;
     for (auto _ : state) {
         state.PauseTiming();

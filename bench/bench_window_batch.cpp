@@ -43,9 +43,7 @@ void BM_WindowBatch20(benchmark::State& state) {
     settings.quality = o->quality;
     settings.jobs = o->jobs;
     settings.outputFolder = o->output;
-    std::vector<BatchItem> items;
-    const auto targets = BatchTargets(o->motifs, o->output, o->format);
-    for (std::size_t i = 0; i < o->motifs.size(); ++i) items.push_back({o->motifs[i], targets[i]});
+    const std::vector<BatchItem> items = BatchItemsIn(o->motifs, o->output, o->format);
     for (auto _ : state) {
         BatchRun run(settings, items);
         QEventLoop loop;

@@ -216,6 +216,15 @@ int BatchJobs(const BatchSettings& settings, int photos) {
     return std::max(1, std::min(jobs, photos));
 }
 
+std::vector<BatchItem> BatchItemsIn(const std::vector<std::string>& motifs,
+                                    const std::filesystem::path& folder,
+                                    const std::string& extension) {
+    const std::vector<std::filesystem::path> targets = BatchTargets(motifs, folder, extension);
+    std::vector<BatchItem> items;
+    for (std::size_t i = 0; i < motifs.size(); ++i) items.push_back({motifs[i], targets[i]});
+    return items;
+}
+
 BatchEnd RunBatch(const BatchSettings& s, const std::vector<BatchItem>& items,
                   const BatchCallbacks& callbacks, const std::atomic<bool>* cancel) {
     std::mutex lock;  // one message or result at a time

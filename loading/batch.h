@@ -44,6 +44,10 @@ struct BatchItem {
 std::vector<std::filesystem::path> BatchTargets(const std::vector<std::string>& motifs,
                                                 const std::filesystem::path& folder,
                                                 const std::string& extension);
+// The items for `motifs`, their results named by BatchTargets.
+std::vector<BatchItem> BatchItemsIn(const std::vector<std::string>& motifs,
+                                    const std::filesystem::path& folder,
+                                    const std::string& extension);
 
 enum class BatchStatus { Written, Skipped, Failed };
 

@@ -12,15 +12,14 @@ BatchPlan PlanBatch(const std::vector<std::string>& motifs, const std::filesyste
         std::error_code ec;
         photos.insert(fs::weakly_canonical(motif, ec));
     }
-    const std::vector<fs::path> targets = BatchTargets(motifs, folder, extension);
     BatchPlan plan;
-    for (std::size_t i = 0; i < motifs.size(); ++i) {
+    plan.items = BatchItemsIn(motifs, folder, extension);
+    for (const BatchItem& item : plan.items) {
         std::error_code ec;
-        if (fs::exists(targets[i], ec)) {
+        if (fs::exists(item.target, ec)) {
             ++plan.existing;
-            plan.replacesPhoto |= photos.count(fs::weakly_canonical(targets[i], ec)) > 0;
+            plan.replacesPhoto |= photos.count(fs::weakly_canonical(item.target, ec)) > 0;
         }
-        plan.items.push_back({motifs[i], targets[i]});
     }
     return plan;
 }

@@ -28,9 +28,7 @@ TEST(Batch, AFolderThatGoesAwayStopsTheBatchAfterThePhotoInProgress) {
     settings.design.background = motifs[0];
     settings.jobs = 1;
     settings.outputFolder = dir / "out";
-    std::vector<BatchItem> items;
-    const std::vector<fs::path> targets = BatchTargets(motifs, settings.outputFolder, "png");
-    for (std::size_t i = 0; i < motifs.size(); ++i) items.push_back({motifs[i], targets[i]});
+    const std::vector<BatchItem> items = BatchItemsIn(motifs, settings.outputFolder, "png");
 
     std::vector<BatchStatus> finished;
     std::vector<std::string> messages;

@@ -737,10 +737,7 @@ int RunRender(const RenderOptions& o, std::ostream& out, std::ostream& err, bool
         items.push_back({o.motifs[0], o.output});
     } else {
         settings.outputFolder = o.output;
-        const std::vector<std::filesystem::path> targets =
-            BatchTargets(o.motifs, o.output, o.format);
-        for (std::size_t i = 0; i < o.motifs.size(); ++i)
-            items.push_back({o.motifs[i], targets[i]});
+        items = BatchItemsIn(o.motifs, o.output, o.format);
     }
 
     auto say = [&](const std::string& name, const std::string& message) {
